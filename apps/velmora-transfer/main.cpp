@@ -1,0 +1,76 @@
+#include "Commands.h"
+
+#include "repository/AppError.h"
+
+#include <QCoreApplication>
+#include <QMap>
+#include <QTextStream>
+#include <cstdio>
+
+static QString usage()
+{
+    return QStringLiteral("Usage: velmora-transfer COMMAND [OPTIONS]\n\nCommands:\n")
+         + InitUsage() + ExportUsage() + ImportUsage()
+         + QStringLiteral("\n  --help  show this text\n");
+}
+
+void PrintError(const QString &text)
+{
+    QTextStream err(stderr);
+    err << text << Qt::endl;
+}
+
+bool ParseOptions(const QStringList &args, const QStringList &known, QMap<QString, QString> &values,
+                  QString &problem, const QStringList &flags)
+{
+    for (int i = 0; i < args.size(); ++i) {
+        const QString a = args[i];
+        if (flags.contains(a)) {
+            values.insert(a, QStringLiteral("1"));
+            continue;
+        }
+        if (!known.contains(a)) {
+            problem = QStringLiteral("unknown option '%1'").arg(a);
+            return false;
+        }
+        if (i + 1 >= args.size() || args[i + 1].startsWith(QStringLiteral("--"))) {
+            problem = QStringLiteral("option '%1' needs a value").arg(a);
+            return false;
+        }
+        values.insert(a, args[++i]);
+    }
+    return true;
+}
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Velmora"));
+    QCoreApplication::setApplicationName(QStringLiteral("Velmora"));
+    QStringList args = app.arguments().mid(1);
+    if (args.isEmpty()) {
+        PrintError(usage());
+        return 2;
+    }
+    const QString command = args.takeFirst();
+    if (command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help")) {
+        QTextStream(stdout) << usage();
+        return 0;
+    }
+    try {
+        if (command == QLatin1String("init"))
+            return InitCommand(args);
+        if (command == QLatin1String("export"))
+            return ExportCommand(args);
+        if (command == QLatin1String("import"))
+            return ImportCommand(args);
+    } catch (const AppError &e) {
+        PrintError(e.description);
+        return 1;
+    } catch (const std::exception &e) {
+        PrintError(QString::fromLocal8Bit(e.what()));
+        return 1;
+    }
+    PrintError(QStringLiteral("velmora-transfer: unknown command '%1'\n\n").arg(command) + usage());
+    return 2;
+}

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Starts a throwaway PostgreSQL server in DIR (own data folder, unix socket, free port) and
+# prints its URI. Stop it with: scripts/pg-stop.sh DIR
+set -euo pipefail
+dir=${1:?usage: pg-start.sh DIR}
+bin=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1)
+mkdir -p "$dir"
+dir=$(cd "$dir" && pwd)
+runas=()
+if [ "$(id -u)" -eq 0 ]; then
+  chown postgres:postgres "$dir"
+  chmod 700 "$dir"
+  runas=(runuser -u postgres --)
+fi
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+"${runas[@]}" "$bin/initdb" -D "$dir/data" -U velmora -A trust -E UTF8 --no-locale >"$dir/initdb.log" 2>&1
+"${runas[@]}" "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w \
+  -o "-k $dir -p $port -c listen_addresses='' -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=200" start >/dev/null
+echo "postgresql://velmora@/postgres?host=$dir&port=$port" | tee "$dir/uri"

@@ -1,0 +1,70 @@
+#include "Items.h"
+
+#include "AppError.h"
+#include "RepositorySession.h"
+#include "Sql.h"
+
+bool CategoryItem::Save()
+{
+    if (IdCategory <= 0)
+        return false;
+    Sql::update(m_db, "ZAT_Category", {{"Name", Sql::nullableText(Name)}, {"Description", Description.isNull() ? QString("") : Description}},
+                "IdCateg", IdCategory);
+    return true;
+}
+
+bool ReportItem::Save()
+{
+    if (IdReport <= 0)
+        return false;
+    Modified = QDateTime::currentDateTime();
+    Modified.setTime(QTime(Modified.time().hour(), Modified.time().minute(), Modified.time().second()));
+    Sql::update(m_db, "ZAT_Report",
+                {{"Name", Sql::nullableText(Name)}, {"FilePath", FilePath}, {"Version", Version},
+                 {"Description", Description}, {"Modified", Sql::dateValue(Modified)}},
+                "IdReport", IdReport);
+    return true;
+}
+
+CategoryItem RepositorySession::GetCategory(int id)
+{
+    QSqlDatabase db = Connection();
+    QSqlQuery q = Sql::exec(db, QStringLiteral(
+        "Select c.*, (Select Min(s.SortNr) From ZAT_Sort s Where s.ItemType = 'c' And s.IdItem = c.IdCateg) As SortNr "
+        "From ZAT_Category c Where c.IdCateg = %1").arg(id));
+    if (!q.next())
+        throw AppError(ErrorNumber::InvalidArgument, QStringLiteral("The category %1 does not exist.").arg(id));
+    CategoryItem c;
+    c.m_db = db;
+    c.IdCategory = id;
+    c.Name = q.value("Name").isNull() ? QString() : q.value("Name").toString();
+    c.Description = Sql::text(q, "Description");
+    c.IdParent = Sql::integer(q, "IdParent");
+    c.SortNr = Sql::integer(q, "SortNr");
+    c.IsDeleted = Sql::integer(q, "IsDeleted") != 0;
+    return c;
+}
+
+ReportItem RepositorySession::GetReport(int id)
+{
+    QSqlDatabase db = Connection();
+    QSqlQuery q = Sql::exec(db, QStringLiteral(
+        "Select r.*, (Select Min(s.SortNr) From ZAT_Sort s Where s.ItemType = 'e' And s.IdItem = r.IdReport) As SortNr "
+        "From ZAT_Report r Where r.IdReport = %1").arg(id));
+    if (!q.next())
+        throw AppError(ErrorNumber::InvalidArgument, QStringLiteral("The report %1 does not exist.").arg(id));
+    ReportItem r;
+    r.m_db = db;
+    r.IdReport = id;
+    r.Name = q.value("Name").isNull() ? QString() : q.value("Name").toString();
+    r.FilePath = Sql::text(q, "FilePath");
+    r.Version = Sql::text(q, "Version");
+    r.Modified = Sql::dateTime(q, "Modified");
+    r.Description = Sql::text(q, "Description");
+    r.IdCateg = Sql::integer(q, "IdCateg");
+    r.SortNr = Sql::integer(q, "SortNr");
+    r.IdExtension = Sql::integer(q, "IdExtension");
+    r.IsDeleted = Sql::integer(q, "IsDeleted") != 0;
+    r.IdUserAppCheckOut = Sql::integer(q, "IdUserAppCheckOut");
+    return r;
+}

@@ -1,0 +1,200 @@
+#include "RepositorySession.h"
+
+#include "AppError.h"
+#include "PackageFile.h"
+#include "Schema.h"
+#include "Sql.h"
+
+#include <QAtomicInt>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+
+static QAtomicInt sessionCounter;
+
+RepositorySession::RepositorySession()
+    : m_connectionName(QStringLiteral("velmora-session-%1").arg(sessionCounter.fetchAndAddRelaxed(1) + 1)),
+      m_dbPassword(QString::fromLatin1(Schema::PackagePassword))
+{
+}
+
+RepositorySession::~RepositorySession() { ResetConnection(); }
+
+QString RepositorySession::LoginName() const
+{
+    if (m_kind != FileDatabase)
+        return m_login;
+    QString user = qEnvironmentVariable("USER");
+    if (user.isEmpty())
+        user = qEnvironmentVariable("USERNAME");
+    if (user.isEmpty())
+        user = QStringLiteral("admin");
+    return user;
+}
+
+bool RepositorySession::IsOpen() const
+{
+    return QSqlDatabase::contains(m_connectionName) && QSqlDatabase::database(m_connectionName, false).isOpen();
+}
+
+void RepositorySession::ResetConnection()
+{
+    PackageFile::close(m_connectionName);
+    m_currentUserId = 0;
+}
+
+void RepositorySession::setServer(const QString &host, int port, const QString &database, const QString &login,
+                                  const QString &password)
+{
+    m_server = host;
+    m_port = port;
+    m_database = database;
+    m_login = login;
+    m_loginPassword = password;
+}
+
+QSqlDatabase RepositorySession::openFileConnection(const QString &path, bool createIfMissing)
+{
+    if (path.isEmpty())
+        throw AppError(ErrorNumber::NotConnected, QStringLiteral("No repository file was given."));
+    if (createIfMissing && !QFileInfo::exists(path)) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        CreateDatabase(path);
+    }
+    return PackageFile::openForWriting(path, m_dbPassword, m_connectionName);
+}
+
+void RepositorySession::OpenFile(const QString &path, bool createIfMissing)
+{
+    ResetConnection();
+    openFileConnection(path, createIfMissing);
+    m_kind = FileDatabase;
+    m_path = path;
+}
+
+void RepositorySession::ensureServerLayout(QSqlDatabase &db)
+{
+    // A new, empty server database is given the layout on first connect.
+    if (!db.tables().contains(QStringLiteral("zat_category"), Qt::CaseInsensitive)) {
+        Schema::create(db);
+        Schema::seed(db, m_dbPassword);
+        return;
+    }
+    const QStringList missing = Schema::missingLayout(db);
+    if (!missing.isEmpty())
+        throw AppError(ErrorNumber::BadFile,
+                       QStringLiteral("The database '%1' is not a Velmora repository (missing: %2).")
+                           .arg(m_database, missing.mid(0, 5).join(QStringLiteral(", "))));
+}
+
+void RepositorySession::OpenServer(const QString &host, int port, const QString &database, const QString &login,
+                                   const QString &password)
+{
+    ResetConnection();
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connectionName);
+    db.setHostName(host);
+    if (port > 0)
+        db.setPort(port);
+    db.setDatabaseName(database);
+    db.setUserName(login);
+    db.setPassword(password);
+    if (!db.open()) {
+        const QSqlError err = db.lastError();
+        db = QSqlDatabase();
+        ResetConnection();
+        throw AppError(ErrorNumber::NotConnected,
+                       QStringLiteral("Cannot connect to the server: ") + err.text().trimmed());
+    }
+    try {
+        ensureServerLayout(db);
+    } catch (...) {
+        db = QSqlDatabase();
+        ResetConnection();
+        throw;
+    }
+    setServer(host, port, database, login, password);
+    m_kind = ServerDatabase;
+}
+
+QSqlDatabase RepositorySession::Connection()
+{
+    if (IsOpen())
+        return QSqlDatabase::database(m_connectionName, false);
+    if (m_kind == FileDatabase)
+        return openFileConnection(m_path, false);
+    OpenServer(m_server, m_port, m_database, m_login, m_loginPassword);
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+void RepositorySession::CreateDatabase(const QString &pathArg)
+{
+    const QString path = pathArg.isEmpty() ? m_path : pathArg;
+    if (path.isEmpty())
+        throw AppError(ErrorNumber::InvalidArgument, QStringLiteral("No file name was given for the new database."));
+    const QString connection = m_connectionName + QStringLiteral("-create");
+    PackageFile::close(connection);
+    for (const QString &suffix : {QString(), QStringLiteral("-journal"), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+        if (QFileInfo::exists(path + suffix) && !QFile::remove(path + suffix))
+            throw AppError(ErrorNumber::BadFile, QStringLiteral("The file '%1' cannot be replaced.").arg(path + suffix));
+    }
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(path);
+        if (!db.open()) {
+            const QString why = db.lastError().text();
+            db = QSqlDatabase();
+            PackageFile::close(connection);
+            throw AppError(ErrorNumber::BadFile, QStringLiteral("The file '%1' cannot be created: %2").arg(path, why));
+        }
+        try {
+            Schema::create(db);
+            Schema::seed(db, QString::fromLatin1(Schema::PackagePassword));
+        } catch (...) {
+            db = QSqlDatabase();
+            PackageFile::close(connection);
+            throw;
+        }
+    }
+    PackageFile::close(connection);
+}
+
+int RepositorySession::CurrentUserId()
+{
+    if (m_currentUserId > 0)
+        return m_currentUserId;
+    QSqlDatabase db = Connection();
+    const QString name = LoginName();
+    int appId = Sql::scalar(db, QStringLiteral("Select IdApp From ZAT_App Where AppName = ? Order By IdApp"),
+                            {QString::fromLatin1(Schema::ConsoleAppName)}).toInt();
+    if (appId == 0)
+        appId = Sql::insert(db, "ZAT_App", "IdApp", {{"AppName", QString::fromLatin1(Schema::ConsoleAppName)}});
+    int userId = Sql::scalar(db,
+                             QStringLiteral("Select IdUserApp From ZAT_UserApp Where IdApp = %1 And %2 = ? Order By IdUserApp")
+                                 .arg(appId).arg(Sql::userColumn()),
+                             {name}).toInt();
+    if (userId == 0)
+        userId = Sql::insert(db, "ZAT_UserApp", "IdUserApp",
+                             {{"IdApp", appId}, {"IdUser", 0}, {"User", name}, {"UserFName", name},
+                              {"UserLName", QString()}, {"Password", QString()}});
+    m_currentUserId = userId;
+    return userId;
+}
+
+QSqlQuery RepositorySession::GetCompanies()
+{
+    return Sql::exec(Connection(), QStringLiteral("Select IdAuthor, Name From ZAT_Company Order By IdAuthor"));
+}
+
+void RepositorySession::SetFileServer(int companyId, int kind, const QString &, const QString &, const QString &path)
+{
+    Q_UNUSED(kind);
+    Sql::exec(Connection(), QStringLiteral("Update ZAT_Company Set FileServer = ? Where IdAuthor = %1").arg(companyId),
+              {path});
+}
+
+QString RepositorySession::GetFileServer(int companyId)
+{
+    return Sql::scalar(Connection(), QStringLiteral("Select FileServer From ZAT_Company Where IdAuthor = %1").arg(companyId))
+        .toString();
+}

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "Items.h"
+#include "Rows.h"
+
+#include <QList>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QStringList>
+
+// The repository library's session: where the repository lives, who is logged in, the open
+// connection, and the library operations. One instance serves the whole run of the console
+// (App::session()); tests and the command-line tool make their own.
+//
+// Operations are grouped by area; each area's bodies live in their own RepositorySession*.cpp.
+class RepositorySession {
+public:
+    enum Kind { FileDatabase = 1, ServerDatabase = 2 };
+
+    RepositorySession();
+    ~RepositorySession();
+    RepositorySession(const RepositorySession &) = delete;
+    RepositorySession &operator=(const RepositorySession &) = delete;
+
+    // ---- where the repository is and who is logged in
+    int DatabaseKind() const { return m_kind; }
+    void setDatabaseKind(int kind) { m_kind = kind; }
+    QString DatabasePath() const { return m_path; }
+    void setDatabasePath(const QString &path) { m_path = path; }
+    QString ServerName() const { return m_server; }
+    int ServerPort() const { return m_port; }
+    QString DatabaseName() const { return m_database; }
+    // The database login of a server repository; empty for a file repository.
+    QString UserName() const { return m_kind == FileDatabase ? QString() : m_login; }
+    // The name the administrator is known by in ZAT_UserApp (file repository: the OS user).
+    QString LoginName() const;
+    QString DatabasePassword() const { return m_dbPassword; }
+    void setDatabasePassword(const QString &password) { m_dbPassword = password; }
+    // IdUserApp of the logged-in administrator in the console's own client application; the
+    // row is created on first use.
+    int CurrentUserId();
+
+    // ---- connection
+    void setServer(const QString &host, int port, const QString &database, const QString &login,
+                   const QString &password);
+    // Opens (or creates, when createIfMissing and the file does not exist) a file repository.
+    void OpenFile(const QString &path, bool createIfMissing = false);
+    void OpenServer(const QString &host, int port, const QString &database, const QString &login,
+                    const QString &password);
+    // The open connection; opens it from the current settings when it was reset. Throws AppError.
+    QSqlDatabase Connection();
+    bool IsOpen() const;
+    void ResetConnection();
+    // An empty repository (layout, root and recycle bin, one company, the console's application)
+    // at path; "" = DatabasePath. An existing file is replaced. The session's connection is untouched.
+    void CreateDatabase(const QString &path = QString());
+
+    // ---- companies
+    QSqlQuery GetCompanies(); // IdAuthor, Name
+    void SetFileServer(int companyId, int kind, const QString &a, const QString &b, const QString &path);
+    QString GetFileServer(int companyId);
+
+    // ---- categories and reports (shared by the navigator, security and transfer windows)
+    // parent -1: every live category, parents before their children, siblings in display order.
+    CategoryRows GetSubCategoryRows(int parent);
+    // category -1: every live report. roleId > 0: only the reports granted to that role.
+    ReportRows GetReportRows(int category, int roleId = 0);
+
+    // ---- check-out
+    bool IsCheckedOutByOther(int reportId);
+    void CheckInReports(const QList<int> &reportIds);
+    // exactSet true: the current user ends up holding exactly these reports (working files);
+    // false: these reports are added to what the user holds. Reports held by another user are skipped.
+    void CheckOutReports(const QList<int> &reportIds, bool exactSet);
+
+    // ---- item objects
+    CategoryItem GetCategory(int id);
+    ReportItem GetReport(int id);
+
+    // ---- navigator: lifecycle, recycle bin, clipboard
+
+    // ---- report definitions (properties)
+
+    // ---- data sources and variables
+
+    // ---- macro library
+    QStringList GetMacroCategoryList();  // "id#$#name", Order By Denumire
+    QStringList GetMacroList(int categoryId); // "id#$#name", Order By MacroName; 0 = every macro
+
+    // ---- security
+
+private:
+    QSqlDatabase openFileConnection(const QString &path, bool createIfMissing);
+    void ensureServerLayout(QSqlDatabase &db);
+
+    QString m_connectionName;
+    int m_kind = FileDatabase;
+    QString m_path;
+    QString m_server;
+    int m_port = 5432;
+    QString m_database;
+    QString m_login;
+    QString m_loginPassword;
+    QString m_dbPassword;
+    int m_currentUserId = 0;
+};
+
+// Separator of id-and-name texts ("12#$#Monthly sales").
+inline const QString IdNameSeparator = QStringLiteral("#$#");

@@ -1,0 +1,31 @@
+#include "ItemData.h"
+
+#include <QTreeWidgetItemIterator>
+
+namespace ItemData {
+
+QTreeWidgetItem *findByKey(QTreeWidget *tree, const QString &key)
+{
+    for (QTreeWidgetItemIterator it(tree); *it; ++it)
+        if ((*it)->data(0, KeyRole).toString() == key)
+            return *it;
+    return nullptr;
+}
+
+void addComboItem(QComboBox *combo, const QString &key, const QString &text, const QVariant &tag)
+{
+    combo->addItem(text);
+    const int i = combo->count() - 1;
+    combo->setItemData(i, key, KeyRole);
+    combo->setItemData(i, tag, TagRole);
+}
+
+int findComboKey(const QComboBox *combo, const QString &key)
+{
+    for (int i = 0; i < combo->count(); ++i)
+        if (combo->itemData(i, KeyRole).toString() == key)
+            return i;
+    return -1;
+}
+
+} // namespace ItemData

@@ -1,0 +1,117 @@
+#include "Startup.h"
+
+#include "AppState.h"
+#include "ConnectDialog.h"
+#include "ErrorBox.h"
+#include "Prompter.h"
+#include "Settings.h"
+#include "frmOpen.h"
+#include "frmSplash.h"
+#include "navigator/frmMain.h"
+#include "reportengine/ReportEngine.h"
+#include "repository/RepositorySession.h"
+
+#include <QApplication>
+#include <QDir>
+
+QPair<QString, QString> StatusPanels(const RepositorySession &session)
+{
+    if (session.DatabaseKind() == RepositorySession::FileDatabase)
+        return {session.DatabasePath(), QString()};
+    return {QStringLiteral("\\\\") + session.ServerName() + QStringLiteral("\\") + session.DatabaseName(),
+            session.UserName()};
+}
+
+QString WithMdbExtension(const QString &path)
+{
+    if (path.right(4).toUpper() != QLatin1String(".MDB"))
+        return path + QStringLiteral(".mdb");
+    return path;
+}
+
+QString HelpFilePath() { return QCoreApplication::applicationDirPath() + QStringLiteral("\\zat.chm"); }
+
+int Main(QApplication &app)
+{
+    try {
+        if (!ConnectDialog::Show(App::session()))
+            return 0;
+        QCoreApplication::processEvents();
+        auto *splash = new frmSplash;
+        splash->show();
+        QCoreApplication::processEvents();
+
+        frmMain *main = frmMain::instance(); // its first load runs here, errors reported by itself
+        const auto panels = StatusPanels(App::session());
+        main->setPanelText(2, panels.first);
+        main->setPanelText(3, panels.second);
+        app.setProperty("helpFile", HelpFilePath());
+
+        splash->close();
+        delete splash;
+
+        {
+            frmOpen open;
+            open.exec();
+        }
+        if (App::CurrentCompanyId < 1)
+            return 0;
+        App::reportEngine().Init(App::session().Connection(), App::CurrentCompanyId);
+        main->show();
+    } catch (const AppError &e) {
+        ShowError(e, QStringLiteral("Main()"));
+        if (QApplication::topLevelWidgets().isEmpty() || !frmMain::exists() || !frmMain::instance()->isVisible())
+            return 1;
+    }
+    return app.exec();
+}
+
+void NewDatabaseCommand(frmMain *main)
+{
+    try {
+        RepositorySession &session = App::session();
+        const QString chosen = prompter().saveFile(QStringLiteral("Enter DB name and DB path ..."),
+                                                   QStringLiteral("Microsoft Access Database (*.mdb)|*.mdb"),
+                                                   QStringLiteral("*.mdb"));
+        if (chosen.isEmpty())
+            return; // cancelled: reported as an error, which this command swallows
+        const QString path = WithMdbExtension(chosen);
+        session.setDatabasePath(path);
+        session.ResetConnection();
+        session.CreateDatabase(QString());
+        SaveSetting(QStringLiteral("DB"), QStringLiteral("DBPath"), path);
+        SaveSetting(QStringLiteral("DB"), QStringLiteral("TipDB"), QStringLiteral("1"));
+        session.setDatabaseKind(RepositorySession::FileDatabase);
+        session.setDatabasePassword(QStringLiteral("quindale"));
+        main->setPanelText(2, path);
+        main->ClearViews();
+        main->LoadCateg(QStringLiteral("c1"));
+    } catch (...) {
+        // This command reports nothing; what was done before the failure stays done.
+    }
+}
+
+void OpenDatabaseCommand(frmMain *main)
+{
+    RunCommand(QStringLiteral("mnuOpen45_Click()"), [main] {
+        if (ConnectDialog::Show(App::session(), main))
+            main->RefreshMe();
+    });
+}
+
+void AboutCommand()
+{
+    frmSplash splash;
+    splash.exec();
+}
+
+void ExitCommand(frmMain *main)
+{
+    const auto windows = QApplication::topLevelWidgets();
+    for (QWidget *w : windows) {
+        if (w != main && w->isVisible())
+            w->close();
+    }
+    main->close();
+    QCoreApplication::quit();
+}

@@ -1,0 +1,263 @@
+#include "ScriptedPrompter.h"
+#include "TestDb.h"
+
+#include "navigator/frmMain.h"
+#include "repository/Scramble.h"
+#include "shell/AppState.h"
+#include "shell/ErrorBox.h"
+#include "shell/ItemData.h"
+#include "shell/MacroFillers.h"
+#include "shell/Settings.h"
+#include "shell/Startup.h"
+#include "shell/TypeAhead.h"
+#include "shell/frmOpen.h"
+#include "shell/frmSplash.h"
+#include "repository/Sql.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTreeWidget>
+#include <QtTest>
+
+class TestShell : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void errorBox()
+    {
+        ScriptedPrompter p;
+        AppError e(5, "D", "S");
+        const QString expected = QStringLiteral("Number : 5\rDescription : D\rSource : S\rOrigin : Copy()");
+        QCOMPARE(ErrorBoxText(e, "Copy()"), expected);
+        QVERIFY(!RunCommand("Copy()", [] { throw AppError(5, "D", "S"); }));
+        QCOMPARE(p.calls.size(), 1);
+        QCOMPARE(p.last().text, expected);
+        QCOMPARE(p.last().title, QStringLiteral("Velmora"));
+        QCOMPARE(p.last().icon, Prompter::Icon::Critical);
+        QCOMPARE(p.last().buttons, Prompter::Buttons::Ok);
+        // No pending error, no box; empty description and source end their lines after the label.
+        ShowError(AppError(0, "ignored"), "x");
+        QVERIFY(RunCommand("y", [] {}));
+        QCOMPARE(p.calls.size(), 1);
+        ShowError(AppError(7, "", ""), "z");
+        QCOMPARE(p.last().text, QStringLiteral("Number : 7\rDescription : \rSource : \rOrigin : z"));
+    }
+
+    void scramble()
+    {
+        QString abc = "abc";
+        ScrambleText(abc, "k");
+        QVERIFY(abc != "abc");
+        ScrambleText(abc, "k");
+        QCOMPARE(abc, QStringLiteral("abc"));
+        QString empty;
+        QCOMPARE(ScrambleText(empty, "key"), QString());
+        // The key restarts at its first character.
+        QString s = "aaaa";
+        ScrambleText(s, "ab");
+        QCOMPARE(s[0], s[2]);
+        QCOMPARE(s[1], s[3]);
+        QCOMPARE(s[0].unicode(), char16_t('a' ^ 'a'));
+        // Windows-1252 codes: the euro sign is 0x80.
+        QString euro = QStringLiteral("€");
+        ScrambleText(euro, QStringLiteral("\x01"));
+        QCOMPARE(euro, Cp1252Char(0x81));
+    }
+
+    void storedPasswords_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("plain") << "secret";
+        QTest::newRow("key char at its place") << "Vemo"; // scrambles to code 0
+        QTest::newRow("cp1252 and beyond") << QStringLiteral("€ș日本ÿ");
+        QTest::newRow("longer than key") << QString(50, QChar('x'));
+    }
+    void storedPasswords()
+    {
+        QFETCH(QString, typed);
+        const QString stored = StoredPassword(typed);
+        QVERIFY(!stored.contains(QChar(0)));
+        QCOMPARE(TypedPassword(stored), typed);
+        QVERIFY(PasswordIsStorable(typed));
+    }
+
+    void typeAhead_data()
+    {
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("selStart");
+        QTest::addColumn<int>("selLen");
+        QTest::addColumn<int>("keyCode");
+        QTest::addColumn<QString>("ch");
+        QTest::addColumn<bool>("consumed");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("newText");
+        QTest::addColumn<int>("newSelStart");
+        QTest::addColumn<int>("newSelLen");
+        const QStringList t{"Alpha", "beta", "Bravo"};
+        const QStringList k{"k1", "k2", "k3"};
+        QTest::newRow("prefix ignores case") << t << k << "" << 0 << 0 << 0 << "B" << true << 1 << "beta" << 1 << 3;
+        QTest::newRow("typed replaces selection") << t << k << "beta" << 1 << 3 << 0 << "r" << true << 2 << "Bravo" << 2 << 3;
+        QTest::newRow("enter selects first char") << t << k << "alp" << 3 << 0 << 13 << "" << true << 0 << "Alpha" << 0 << 1;
+        QTest::newRow("no match clears") << t << k << "" << 0 << 0 << 0 << "z" << true << -1 << "" << 0 << 0;
+        QTest::newRow("no match, k0 first") << QStringList{"All", "x"} << QStringList{"k0", "k1"} << "" << 0 << 0 << 0 << "q" << true << 0 << "" << 0 << 0;
+        QTest::newRow("space passes") << t << k << "" << 0 << 0 << 0 << " " << false << -1 << "" << 0 << 0;
+        QTest::newRow("empty list passes") << QStringList{} << QStringList{} << "" << 0 << 0 << 0 << "a" << false << -1 << "" << 0 << 0;
+        QTest::newRow("enter on empty picks empty first") << QStringList{"", "x"} << QStringList{"k5", "k6"} << "" << 0 << 0 << 13 << "" << true << 0 << "" << 0 << 0;
+    }
+    void typeAhead()
+    {
+        QFETCH(QStringList, texts);
+        QFETCH(QStringList, keys);
+        QFETCH(QString, text);
+        QFETCH(int, selStart);
+        QFETCH(int, selLen);
+        QFETCH(int, keyCode);
+        QFETCH(QString, ch);
+        QFETCH(bool, consumed);
+        QFETCH(int, index);
+        QFETCH(QString, newText);
+        QFETCH(int, newSelStart);
+        QFETCH(int, newSelLen);
+        const TypeAheadResult r = ComboTypeAhead(texts, keys, text, selStart, selLen, keyCode, ch.isEmpty() ? QChar() : ch[0]);
+        QCOMPARE(r.consumed, consumed);
+        if (!consumed)
+            return;
+        QCOMPARE(r.changeSelection ? r.selectIndex : -1, index);
+        if (r.setText) {
+            QCOMPARE(r.text, newText);
+            QCOMPARE(r.selStart, newSelStart);
+            QCOMPARE(r.selLength, newSelLen);
+        }
+    }
+
+    void statusPanels()
+    {
+        RepositorySession file;
+        file.setDatabaseKind(RepositorySession::FileDatabase);
+        file.setDatabasePath("/data/repo.mdb");
+        QCOMPARE(StatusPanels(file), qMakePair(QStringLiteral("/data/repo.mdb"), QString()));
+        RepositorySession server;
+        server.setDatabaseKind(RepositorySession::ServerDatabase);
+        server.setServer("SRV", 5432, "REPO", "ANA", "pw");
+        QCOMPARE(StatusPanels(server), qMakePair(QStringLiteral("\\\\SRV\\REPO"), QStringLiteral("ANA")));
+    }
+
+    void mdbExtension_data()
+    {
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("appended") << "/tmp/new" << "/tmp/new.mdb";
+        QTest::newRow("lower kept") << "/tmp/a.mdb" << "/tmp/a.mdb";
+        QTest::newRow("upper kept") << "/tmp/a.MDB" << "/tmp/a.MDB";
+        QTest::newRow("mixed kept") << "/tmp/a.mDb" << "/tmp/a.mDb";
+        QTest::newRow("other ending") << "/tmp/a.db" << "/tmp/a.db.mdb";
+    }
+    void mdbExtension()
+    {
+        QFETCH(QString, chosen);
+        QFETCH(QString, expected);
+        QCOMPARE(WithMdbExtension(chosen), expected);
+    }
+
+    void windowPlacement()
+    {
+        QWidget w;
+        w.setObjectName("frmTest");
+        w.setGeometry(10, 20, 300, 200);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        SaveWindowPlacement(&w);
+        QCOMPARE(GetSetting("Settings", "frmTestWindowState"), QStringLiteral("0"));
+        QCOMPARE(GetSetting("Settings", "frmTestWidth"), QString::number(w.geometry().width() * 15));
+        QCOMPARE(GetSetting("Settings", "frmTestLeft"), QString::number(w.geometry().x() * 15));
+        const QString width = GetSetting("Settings", "frmTestWidth");
+        w.showMaximized();
+        QTRY_VERIFY(w.isMaximized());
+        SaveWindowPlacement(&w);
+        QCOMPARE(GetSetting("Settings", "frmTestWindowState"), QStringLiteral("2"));
+        QCOMPARE(GetSetting("Settings", "frmTestWidth"), width);
+    }
+
+    void splashVersion()
+    {
+        frmSplash s;
+        QVERIFY(s.lblVersion->text().startsWith("Version "));
+        QCOMPARE(s.lblVersion->text().count('.'), 2);
+        QCOMPARE(s.Timer1->interval(), 3000);
+    }
+
+    void macroFillersOnEmptyRepository()
+    {
+        TestDb::freshAppSession("sqlite");
+        QTreeWidget list;
+        FillMacroCategories(&list);
+        QCOMPARE(list.topLevelItemCount(), 1);
+        QCOMPARE(list.topLevelItem(0)->text(0), QStringLiteral("< All macros >"));
+        QCOMPARE(ItemData::key(list.topLevelItem(0)), QStringLiteral("k0"));
+        QCOMPARE(list.currentItem(), list.topLevelItem(0));
+        QComboBox combo;
+        QSqlDatabase db = App::session().Connection();
+        const int cat = Sql::insert(db, "ZAT_CategMacros", "IdCateg", {{"Denumire", "Fmt"}});
+        Sql::insert(db, "ZAT_Macros", "IdMacro", {{"IdCateg", cat}, {"MacroName", "B"}});
+        Sql::insert(db, "ZAT_Macros", "IdMacro", {{"IdCateg", cat}, {"MacroName", "A"}});
+        FillMacroCategories(&combo);
+        QCOMPARE(combo.count(), 2);
+        QCOMPARE(combo.itemText(1), QStringLiteral("Fmt"));
+        FillMacroList(cat, &list);
+        QCOMPARE(list.topLevelItemCount(), 2);
+        QCOMPARE(list.topLevelItem(0)->text(0), QStringLiteral("A"));
+        QCOMPARE(list.currentItem(), list.topLevelItem(0));
+    }
+
+    void companyWindow()
+    {
+        ScriptedPrompter p;
+        TestDb::freshAppSession("sqlite");
+        Sql::insert(App::session().Connection(), "ZAT_Company", "IdAuthor", {{"Name", QVariant()}});
+        frmOpen w;
+        w.show();
+        QTRY_COMPARE(w.cmbCompany->count(), 2);
+        QCOMPARE(w.cmbCompany->itemText(1), QString()); // a Null name is listed with empty text
+        App::CurrentCompanyId = 9;
+        w.cmbCompany->setCurrentIndex(-1);
+        w.cmdOK->click();
+        QCOMPARE(p.messages(), QStringList{"Select company!"});
+        QCOMPARE(p.last().icon, Prompter::Icon::Exclamation);
+        QCOMPARE(App::CurrentCompanyId, 0);
+        QVERIFY(w.isVisible());
+        w.cmbCompany->setCurrentIndex(0);
+        w.cmdOK->click();
+        QVERIFY(App::CurrentCompanyId > 0);
+        QCOMPARE(w.result(), int(QDialog::Accepted));
+    }
+
+    void newDatabase()
+    {
+        ScriptedPrompter p;
+        TestDb::freshAppSession("sqlite");
+        frmMain *main = frmMain::instance();
+        const QString chosen = QDir(TestDb::tempDir()).filePath("fresh");
+        p.files.enqueue(chosen);
+        main->mnuNewDB->trigger();
+        QCOMPARE(p.last().title, QStringLiteral("Enter DB name and DB path ..."));
+        QCOMPARE(p.last().filter, QStringLiteral("Microsoft Access Database (*.mdb)|*.mdb"));
+        QCOMPARE(App::session().DatabasePath(), chosen + ".mdb");
+        QCOMPARE(main->panelText(2), chosen + ".mdb");
+        QCOMPARE(GetSetting("DB", "DBPath"), chosen + ".mdb");
+        QCOMPARE(GetSetting("DB", "TipDB"), QStringLiteral("1"));
+        QCOMPARE(App::session().GetCategory(1).IdCategory, 1);
+        // Cancelled: nothing changes and nothing is shown.
+        p.clear();
+        main->mnuNewDB->trigger();
+        QCOMPARE(p.messages(), QStringList());
+        QCOMPARE(App::session().DatabasePath(), chosen + ".mdb");
+    }
+};
+
+QTEST_MAIN(TestShell)
+#include "test_shell.moc"
