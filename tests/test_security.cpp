@@ -89,12 +89,14 @@ QTreeWidgetItem *byText(QTreeWidget *list, const QString &text)
 template <typename T>
 void whenModal(bool *done, std::function<void(T *)> act)
 {
+    // Gives up after about the QTRY_VERIFY timeout, so a missing window fails the test only.
     auto attempt = std::make_shared<std::function<void()>>();
-    *attempt = [done, act, attempt] {
+    auto tries = std::make_shared<int>(0);
+    *attempt = [done, act, attempt, tries] {
         if (T *w = qobject_cast<T *>(QApplication::activeModalWidget())) {
             act(w);
             *done = true;
-        } else {
+        } else if (++*tries < 1000) {
             QTimer::singleShot(5, *attempt);
         }
     };
@@ -703,6 +705,15 @@ private Q_SLOTS:
         QTRY_VERIFY(done);
         QCOMPARE(grantsOf(db, role), QList<int>{r2});
         Q_UNUSED(r1);
+
+        // The menu entry opens the window loaded, modally.
+        done = false;
+        whenModal<frmDrepturi>(&done, [](frmDrepturi *d) {
+            QCOMPARE(texts(d->lstConfigRoles), QStringList{"Role"});
+            d->cmdClose->click();
+        });
+        ShowUserRights(nullptr);
+        QTRY_VERIFY(done);
     }
 
     // ---- frmReports
