@@ -292,6 +292,11 @@ private Q_SLOTS:
         QVERIFY(twin > 0 && twin != id);
         QCOMPARE(s.SaveUser(id, 78, "Ana", "Ana", "Popescu", "new", app), id); // its own name, other case
         QCOMPARE(count(db, QStringLiteral("Select Count(*) From ZAT_UserApp Where IdApp = %1").arg(app)), 1);
+        // Twins left by older data can still be edited as long as they keep their name.
+        const int legacy = addUser(db, other, "ANA", "", "");
+        QCOMPARE(s.SaveUser(legacy, 5, "ANA", "", "", "pw", other), legacy);
+        QCOMPARE(s.SaveUser(legacy, 5, "bob", "", "", "pw", other), legacy);
+        QVERIFY_THROWS_EXCEPTION(AppError, s.SaveUser(legacy, 5, "Ana", "", "", "pw", other)); // back onto the twin
 
         // Deleting a user takes its roles and releases its reports.
         const int role = s.AddRole("R");

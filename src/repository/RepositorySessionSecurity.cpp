@@ -156,8 +156,12 @@ int RepositorySession::SaveUser(int idUserApp, int externalId, const QString &us
         throw AppError(ErrorNumber::InvalidArgument, QStringLiteral("The client application no longer exists."));
     if (idUserApp != 0 && !exists(db, "ZAT_UserApp", "IdUserApp", idUserApp))
         throw AppError(ErrorNumber::InvalidArgument, QStringLiteral("The user no longer exists."));
-    if (nameTaken(db, QStringLiteral("Select IdUserApp, %1 From ZAT_UserApp Where IdApp = %2").arg(Sql::userColumn()).arg(idApp),
-                  user, idUserApp))
+    // A user that keeps its name may be saved even where older data already holds a twin.
+    const QString before = idUserApp == 0 ? QString()
+        : Sql::scalar(db, QStringLiteral("Select %1 From ZAT_UserApp Where IdUserApp = %2").arg(Sql::userColumn()).arg(idUserApp)).toString();
+    const bool renamed = idUserApp == 0 || nameKey(before) != nameKey(user);
+    if (renamed && nameTaken(db, QStringLiteral("Select IdUserApp, %1 From ZAT_UserApp Where IdApp = %2").arg(Sql::userColumn()).arg(idApp),
+                             user, idUserApp))
         throw AppError(ErrorNumber::InvalidArgument,
                        QStringLiteral("The client application already has a user named '%1'.").arg(user.trimmed()));
     if (!PasswordIsStorable(password))
