@@ -98,7 +98,7 @@ private Q_SLOTS:
         const int m2 = Sql::insert(db, "ZAT_Macros", "IdMacro", {{"IdCateg", mc}, {"MacroName", "M2"}});
         const int m3 = Sql::insert(db, "ZAT_Macros", "IdMacro", {{"IdCateg", mc}, {"MacroName", "M3"}});
 
-        ReportDefinition d = s.GetReportDefinition(report);
+        ReportDefinitionItem d = s.GetReportDefinition(report);
         QCOMPARE(d.Name, QStringLiteral("plain"));
         QCOMPARE(d.FontSize, 8.0); // no settings row yet
         QVERIFY(d.Columns.isEmpty());
@@ -126,7 +126,7 @@ private Q_SLOTS:
         s.SaveReportDefinition(d);
         QVERIFY(d.Modified >= before);
 
-        ReportDefinition back = s.GetReportDefinition(report);
+        ReportDefinitionItem back = s.GetReportDefinition(report);
         QCOMPARE(back.Name, d.Name);
         QCOMPARE(back.FilePath, d.FilePath);
         QCOMPARE(back.Version, d.Version);
@@ -155,7 +155,7 @@ private Q_SLOTS:
         back.IdDataSource = ds2;
         back.SQLView = "Select 1";
         s.SaveReportDefinition(back);
-        const ReportDefinition again = s.GetReportDefinition(report);
+        const ReportDefinitionItem again = s.GetReportDefinition(report);
         QCOMPARE(again.Columns, back.Columns);
         QCOMPARE(again.MacroIds, QList<int>{m3});
         QCOMPARE(again.IdDataSource, ds2);
@@ -168,12 +168,12 @@ private Q_SLOTS:
         QCOMPARE(count(db, "Select Count(*) From ZAT_References Where Tip = 'm'"), 0);
 
         // Clearing the flags and the data source writes 0 and Null, not leftovers.
-        ReportDefinition cleared = again;
+        ReportDefinitionItem cleared = again;
         cleared.DestinationFileAtRuntime = cleared.DelExSheet = cleared.ShowDeleted = false;
         cleared.IdDataSource = 0;
         cleared.Description.clear();
         s.SaveReportDefinition(cleared);
-        const ReportDefinition c = s.GetReportDefinition(report);
+        const ReportDefinitionItem c = s.GetReportDefinition(report);
         QVERIFY(!c.DestinationFileAtRuntime && !c.DelExSheet && !c.ShowDeleted);
         QCOMPARE(c.IdDataSource, 0);
         QVERIFY(Sql::scalar(db, "Select IdDataSource From ZAT_ReportDS Where IdReport = " + of).isNull());
@@ -199,7 +199,7 @@ private Q_SLOTS:
         Sql::insert(db, "ZAT_ReportDS", "IdReportDS", {{"IdReport", b}, {"IdSQLView", shared}});
         Sql::insert(db, "ZAT_References", "IdReference", {{"IdSource", a}, {"IdMacro", 77}, {"Tip", "m"}});
 
-        ReportDefinition d = s.GetReportDefinition(a);
+        ReportDefinitionItem d = s.GetReportDefinition(a);
         QCOMPARE(d.SheetName, QStringLiteral("first")); // readers use the first row
         QCOMPARE(d.FontSize, 8.0);                        // a Null size reads as 8
         QCOMPARE(d.SQLView, QStringLiteral("Select shared"));
@@ -225,7 +225,7 @@ private Q_SLOTS:
         QSqlDatabase db = s.Connection();
         const int report = addReport(db, "held");
         const int other = addOtherUser(db);
-        ReportDefinition d = s.GetReportDefinition(report);
+        ReportDefinitionItem d = s.GetReportDefinition(report);
         d.Name = "changed";
         d.Columns = {{"c", 1, 1, false, false}};
         Sql::exec(db, QStringLiteral("Update ZAT_Report Set IdUserAppCheckOut = %1 Where IdReport = %2").arg(other).arg(report));
@@ -251,25 +251,29 @@ private Q_SLOTS:
     void settingSwitches_data()
     {
         QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("whenEmpty");
         QTest::addColumn<bool>("on");
         QTest::addColumn<QString>("afterTick");  // stored text when the box ends ticked
         QTest::addColumn<QString>("afterClear"); // ... and unticked
-        QTest::newRow("empty") << "" << false << "1" << "0";
-        QTest::newRow("True") << "True" << true << "True" << "0";
-        QTest::newRow("False") << "False" << false << "1" << "False";
-        QTest::newRow("0") << "0" << false << "1" << "0";
-        QTest::newRow("-1") << "-1" << true << "-1" << "0";
-        QTest::newRow("no") << " No " << false << "1" << " No ";
+        QTest::newRow("empty, default off") << "" << false << false << "1" << "";
+        QTest::newRow("empty, default on") << "" << true << true << "" << "0";
+        QTest::newRow("True") << "True" << false << true << "True" << "0";
+        QTest::newRow("False") << "False" << true << false << "1" << "False";
+        QTest::newRow("0") << "0" << true << false << "1" << "0";
+        QTest::newRow("-1") << "-1" << false << true << "-1" << "0";
+        QTest::newRow("No") << " No " << true << false << "1" << " No ";
+        QTest::newRow("Off") << "OFF" << true << false << "1" << "OFF";
     }
     void settingSwitches()
     {
         QFETCH(QString, stored);
+        QFETCH(bool, whenEmpty);
         QFETCH(bool, on);
         QFETCH(QString, afterTick);
         QFETCH(QString, afterClear);
-        QCOMPARE(ReportDefinition::SettingIsOn(stored), on);
-        QCOMPARE(ReportDefinition::SettingText(true, stored), afterTick);
-        QCOMPARE(ReportDefinition::SettingText(false, stored), afterClear);
+        QCOMPARE(ReportDefinitionItem::SettingIsOn(stored, whenEmpty), on);
+        QCOMPARE(ReportDefinitionItem::SettingText(true, stored, whenEmpty), afterTick);
+        QCOMPARE(ReportDefinitionItem::SettingText(false, stored, whenEmpty), afterClear);
     }
 
     // ---- windows
@@ -455,8 +459,8 @@ private Q_SLOTS:
         const int mc = Sql::insert(db, "ZAT_CategMacros", "IdCateg", {{"Denumire", "Fmt"}});
         const int m1 = Sql::insert(db, "ZAT_Macros", "IdMacro", {{"IdCateg", mc}, {"MacroName", "Alpha"}});
         const int m2 = Sql::insert(db, "ZAT_Macros", "IdMacro", {{"IdCateg", mc}, {"MacroName", "Beta"}});
-        ReportDefinition d = s.GetReportDefinition(report);
-        d.Columns = {{"A", 1, 5, false, false}, {"B", 2, 6, true, false}, {"C", 3, 7, false, true}};
+        ReportDefinitionItem d = s.GetReportDefinition(report);
+        d.Columns = {{"A", 7, 5, false, false}, {"B", 2, 6, true, false}, {"C", 3, 7, false, true}};
         d.MacroIds = {m2, 4242}; // 4242: a reference to a macro no longer in the library
         d.ShowGridLines = "True";
         s.SaveReportDefinition(d);
@@ -467,7 +471,10 @@ private Q_SLOTS:
         QCOMPARE(c.cmbDataSource->currentText(), QStringLiteral("(none)"));
         QCOMPARE(c.cmbDataSource->count(), 3); // (none), then Order By Name
         QCOMPARE(c.lstCols->topLevelItemCount(), 3);
+        QCOMPARE(c.lstCols->topLevelItem(0)->text(1), QStringLiteral("Code 7")); // an unnamed code is kept
+        QCOMPARE(c.lstCols->topLevelItem(1)->text(1), QStringLiteral("Number"));
         QVERIFY(c.chkShowGridLines->isChecked());
+        QVERIFY(!c.chkShowToolTips->isChecked()); // empty: the workbook's default
         QCOMPARE(c.lstMacros->topLevelItemCount(), 2);
         QCOMPARE(c.lstMacros->topLevelItem(0)->text(0), QStringLiteral("Alpha"));
         QCOMPARE(c.lstMacros->topLevelItem(0)->checkState(0), Qt::Unchecked);
@@ -491,7 +498,7 @@ private Q_SLOTS:
         c.cmdAddCol->click();
         QCOMPARE(c.lstCols->topLevelItemCount(), 3);
         QCOMPARE(c.lstCols->currentItem(), c.lstCols->topLevelItem(2));
-        c.txtColType->setValue(-4);
+        c.cmbColType->setCurrentIndex(c.cmbColType->findData(3));
 
         c.txtDescription->setPlainText(Odd);
         c.chkDelExSheet->setChecked(true);
@@ -506,9 +513,9 @@ private Q_SLOTS:
         QVERIFY(c.WasSaved());
         QCOMPARE(c.SavedReport().IdReport, report);
 
-        const ReportDefinition back = s.GetReportDefinition(report);
+        const ReportDefinitionItem back = s.GetReportDefinition(report);
         const QList<ReportColumnDefinition> expected{
-            {Odd, 2, 22, true, true}, {"A", 1, 5, false, false}, {"Column3", -4, 10, false, false}};
+            {Odd, 2, 22, true, true}, {"A", 7, 5, false, false}, {"Column3", 3, 10, false, false}};
         QCOMPARE(back.Columns, expected);
         QCOMPARE(back.Description, Odd);
         QVERIFY(back.DelExSheet);

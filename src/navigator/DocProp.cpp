@@ -128,14 +128,17 @@ DocProp::DocProp(QWidget *parent) : QWidget(parent)
     buttons->addStretch();
     auto *editor = new QFormLayout;
     txtColName = named(new QLineEdit(columns), "txtColName");
-    txtColType = named(new QSpinBox(columns), "txtColType");
-    txtColType->setRange(INT_MIN, INT_MAX);
+    cmbColType = named(new QComboBox(columns), "cmbColType");
+    cmbColType->addItem(QStringLiteral("Auto"), 0);
+    cmbColType->addItem(QStringLiteral("Text"), 1);
+    cmbColType->addItem(QStringLiteral("Number"), 2);
+    cmbColType->addItem(QStringLiteral("Date"), 3);
     txtColWidth = named(new QSpinBox(columns), "txtColWidth");
     txtColWidth->setRange(0, INT_MAX);
     chkColHide = named(new QCheckBox(QStringLiteral("Hidden"), columns), "chkColHide");
     chkColAutoSum = named(new QCheckBox(QStringLiteral("Total"), columns), "chkColAutoSum");
     editor->addRow(QStringLiteral("Column name :"), txtColName);
-    editor->addRow(QStringLiteral("Type :"), txtColType);
+    editor->addRow(QStringLiteral("Type :"), cmbColType);
     editor->addRow(QStringLiteral("Width :"), txtColWidth);
     auto *flags = new QHBoxLayout;
     flags->addWidget(chkColHide);
@@ -163,7 +166,7 @@ DocProp::DocProp(QWidget *parent) : QWidget(parent)
     connect(lstCols, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem *current, QTreeWidgetItem *) { lstCols_ItemChanged(current); });
     connect(txtColName, &QLineEdit::textEdited, this, &DocProp::ColumnEditorChanged);
-    connect(txtColType, &QSpinBox::valueChanged, this, &DocProp::ColumnEditorChanged);
+    connect(cmbColType, &QComboBox::currentIndexChanged, this, &DocProp::ColumnEditorChanged);
     connect(txtColWidth, &QSpinBox::valueChanged, this, &DocProp::ColumnEditorChanged);
     connect(chkColHide, &QCheckBox::toggled, this, &DocProp::ColumnEditorChanged);
     connect(chkColAutoSum, &QCheckBox::toggled, this, &DocProp::ColumnEditorChanged);
@@ -173,7 +176,7 @@ DocProp::DocProp(QWidget *parent) : QWidget(parent)
 void DocProp::Clear()
 {
     m_filling = true;
-    m_loaded = ReportDefinition();
+    m_loaded = ReportDefinitionItem();
     m_unlistedMacros.clear();
     m_wasSaved = false;
     m_saved = ReportItem();
@@ -198,7 +201,7 @@ void DocProp::LoadReport(int reportId, const QString &name, const QString &check
     Clear();
     SetReadOnly(false);
     RepositorySession &session = App::session();
-    const ReportDefinition d = session.GetReportDefinition(reportId);
+    const ReportDefinitionItem d = session.GetReportDefinition(reportId);
     const bool heldByOther = session.IsCheckedOutByOther(reportId);
     m_loaded = d;
     m_filling = true;
@@ -230,9 +233,9 @@ void DocProp::LoadReport(int reportId, const QString &name, const QString &check
     txtReportTitle->setText(d.ReportTitle);
     txtFontName->setText(d.FontName);
     txtFontSize->setValue(d.FontSize);
-    chkShowGridLines->setChecked(ReportDefinition::SettingIsOn(d.ShowGridLines));
-    chkShowToolTips->setChecked(ReportDefinition::SettingIsOn(d.ShowToolTips));
-    chkShowAutoFilters->setChecked(ReportDefinition::SettingIsOn(d.ShowAutoFilters));
+    chkShowGridLines->setChecked(ReportDefinitionItem::SettingIsOn(d.ShowGridLines, true));
+    chkShowToolTips->setChecked(ReportDefinitionItem::SettingIsOn(d.ShowToolTips, false));
+    chkShowAutoFilters->setChecked(ReportDefinitionItem::SettingIsOn(d.ShowAutoFilters, false));
     txtFreezPanel->setText(d.FreezPanel);
     txtGroupCols->setText(d.GroupCols);
 
@@ -262,9 +265,9 @@ void DocProp::LoadReport(int reportId, const QString &name, const QString &check
     SetReadOnly(heldByOther);
 }
 
-ReportDefinition DocProp::Definition() const
+ReportDefinitionItem DocProp::Definition() const
 {
-    ReportDefinition d = m_loaded;
+    ReportDefinitionItem d = m_loaded;
     d.Name = txtName->text();
     d.FilePath = txtFilePath->text();
     d.Version = cmbVersion->currentText();
@@ -278,9 +281,9 @@ ReportDefinition DocProp::Definition() const
     d.ReportTitle = txtReportTitle->text();
     d.FontName = txtFontName->text();
     d.FontSize = txtFontSize->value();
-    d.ShowGridLines = ReportDefinition::SettingText(chkShowGridLines->isChecked(), m_loaded.ShowGridLines);
-    d.ShowToolTips = ReportDefinition::SettingText(chkShowToolTips->isChecked(), m_loaded.ShowToolTips);
-    d.ShowAutoFilters = ReportDefinition::SettingText(chkShowAutoFilters->isChecked(), m_loaded.ShowAutoFilters);
+    d.ShowGridLines = ReportDefinitionItem::SettingText(chkShowGridLines->isChecked(), m_loaded.ShowGridLines, true);
+    d.ShowToolTips = ReportDefinitionItem::SettingText(chkShowToolTips->isChecked(), m_loaded.ShowToolTips, false);
+    d.ShowAutoFilters = ReportDefinitionItem::SettingText(chkShowAutoFilters->isChecked(), m_loaded.ShowAutoFilters, false);
     d.FreezPanel = txtFreezPanel->text();
     d.GroupCols = txtGroupCols->text();
     d.Columns.clear();
@@ -313,7 +316,7 @@ void DocProp::Save()
     m_wasSaved = false;
     if (m_readOnly || m_loaded.IdReport <= 0)
         return;
-    ReportDefinition d = Definition();
+    ReportDefinitionItem d = Definition();
     if (d.Name.trimmed().isEmpty()) {
         tabDoc->setCurrentIndex(0);
         txtName->setFocus();
@@ -351,7 +354,7 @@ void DocProp::SetReadOnly(bool readOnly)
         e->setReadOnly(readOnly);
     for (QWidget *w : std::initializer_list<QWidget *>{cmbVersion, cmbDataSource, chkDestinationFileAtRuntime,
                                                         chkDelExSheet, chkShowDeleted, chkShowGridLines,
-                                                        chkShowToolTips, chkShowAutoFilters, chkColHide,
+                                                        chkShowToolTips, chkShowAutoFilters, cmbColType, chkColHide,
                                                         chkColAutoSum, cmdAddCol, cmdRemoveCol, cmdColUp, cmdColDown})
         w->setEnabled(!readOnly);
     for (int i = 0; i < lstMacros->topLevelItemCount(); ++i) {
@@ -365,7 +368,8 @@ void DocProp::SetReadOnly(bool readOnly)
 void DocProp::SetColumnRow(QTreeWidgetItem *item, const ReportColumnDefinition &c)
 {
     item->setText(ColName, c.Name);
-    item->setText(ColType, QString::number(c.Type));
+    item->setText(ColType, cmbColType->itemText(ColumnTypeIndex(c.Type)));
+    item->setData(ColType, Qt::UserRole, c.Type);
     item->setText(ColWidth, QString::number(c.Width));
     item->setText(ColHide, c.Hide ? Yes : QString());
     item->setText(ColAutoSum, c.AutoSum ? Yes : QString());
@@ -375,7 +379,7 @@ ReportColumnDefinition DocProp::ColumnOfRow(const QTreeWidgetItem *item) const
 {
     ReportColumnDefinition c;
     c.Name = item->text(ColName);
-    c.Type = item->text(ColType).toInt();
+    c.Type = item->data(ColType, Qt::UserRole).toInt();
     c.Width = item->text(ColWidth).toInt();
     c.Hide = item->text(ColHide) == Yes;
     c.AutoSum = item->text(ColAutoSum) == Yes;
@@ -388,13 +392,13 @@ void DocProp::lstCols_ItemChanged(QTreeWidgetItem *current)
     m_filling = true;
     const ReportColumnDefinition c = current ? ColumnOfRow(current) : ReportColumnDefinition();
     txtColName->setText(c.Name);
-    txtColType->setValue(c.Type);
+    cmbColType->setCurrentIndex(ColumnTypeIndex(c.Type));
     txtColWidth->setValue(c.Width);
     chkColHide->setChecked(c.Hide);
     chkColAutoSum->setChecked(c.AutoSum);
     m_filling = had;
     const bool editable = current && !m_readOnly;
-    for (QWidget *w : std::initializer_list<QWidget *>{txtColName, txtColType, txtColWidth, chkColHide, chkColAutoSum,
+    for (QWidget *w : std::initializer_list<QWidget *>{txtColName, cmbColType, txtColWidth, chkColHide, chkColAutoSum,
                                                         cmdRemoveCol})
         w->setEnabled(editable);
     const int row = current ? lstCols->indexOfTopLevelItem(current) : -1;
@@ -410,11 +414,23 @@ void DocProp::ColumnEditorChanged()
         return;
     ReportColumnDefinition c;
     c.Name = txtColName->text();
-    c.Type = txtColType->value();
+    c.Type = cmbColType->currentData().toInt();
     c.Width = txtColWidth->value();
     c.Hide = chkColHide->isChecked();
     c.AutoSum = chkColAutoSum->isChecked();
     SetColumnRow(item, c);
+}
+
+int DocProp::ColumnTypeIndex(int type)
+{
+    const int index = cmbColType->findData(type);
+    if (index >= 0)
+        return index;
+    const bool had = m_filling;
+    m_filling = true;
+    cmbColType->addItem(QStringLiteral("Code %1").arg(type), type);
+    m_filling = had;
+    return cmbColType->count() - 1;
 }
 
 void DocProp::cmdAddCol_Click()

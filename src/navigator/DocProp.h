@@ -1,7 +1,7 @@
 #pragma once
 
 #include "repository/Items.h"
-#include "repository/ReportDefinition.h"
+#include "repository/ReportDefinitionItem.h"
 
 #include <QList>
 #include <QWidget>
@@ -36,7 +36,7 @@ public:
 
     bool IsReadOnly() const { return m_readOnly; }
     // The definition as the boxes show it now.
-    ReportDefinition Definition() const;
+    ReportDefinitionItem Definition() const;
 
     QTabWidget *tabDoc;
     // General
@@ -65,7 +65,7 @@ public:
     // Columns
     QTreeWidget *lstCols;
     QLineEdit *txtColName;
-    QSpinBox *txtColType;
+    QComboBox *cmbColType;
     QSpinBox *txtColWidth;
     QCheckBox *chkColHide;
     QCheckBox *chkColAutoSum;
@@ -88,6 +88,7 @@ private:
     void SetColumnRow(QTreeWidgetItem *item, const ReportColumnDefinition &c);
     ReportColumnDefinition ColumnOfRow(const QTreeWidgetItem *item) const;
     void MoveColumn(int delta);
+    int ColumnTypeIndex(int type); // adds an entry for a code the list does not name
     void Clear();
     void SetReadOnly(bool readOnly);
 
@@ -96,6 +97,6 @@ private:
     bool m_wasSaved = false;
     bool m_filling = false;
     ReportItem m_saved;
-    ReportDefinition m_loaded;
+    ReportDefinitionItem m_loaded;
     QList<int> m_unlistedMacros; // referenced macros missing from the library: kept as they are
 };

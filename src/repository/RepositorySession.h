@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Items.h"
-#include "ReportDefinition.h"
+#include "ReportDefinitionItem.h"
 #include "Rows.h"
 
 #include <QList>
@@ -82,10 +82,10 @@ public:
     // ---- navigator: lifecycle, recycle bin, clipboard
 
     // ---- report definitions (properties)
-    ReportDefinition GetReportDefinition(int reportId);
+    ReportDefinitionItem GetReportDefinition(int reportId);
     // Writes the whole definition in one transaction and stamps Modified (also into def).
     // Refuses, changing nothing, a report that another user holds checked out.
-    void SaveReportDefinition(ReportDefinition &def);
+    void SaveReportDefinition(ReportDefinitionItem &def);
     // Data sources a report can read: id and name, Order By Name.
     QList<QPair<int, QString>> GetReportDataSourceChoices();
 

@@ -6,19 +6,19 @@
 #include <QSet>
 #include <QSqlError>
 
-bool ReportDefinition::SettingIsOn(const QString &stored)
+bool ReportDefinitionItem::SettingIsOn(const QString &stored, bool whenEmpty)
 {
     const QString s = stored.trimmed().toLower();
     if (s.isEmpty())
-        return false;
+        return whenEmpty;
     static const QSet<QString> off = {QStringLiteral("0"), QStringLiteral("false"), QStringLiteral("no"),
                                       QStringLiteral("off")};
     return !off.contains(s);
 }
 
-QString ReportDefinition::SettingText(bool on, const QString &stored)
+QString ReportDefinitionItem::SettingText(bool on, const QString &stored, bool whenEmpty)
 {
-    if (!stored.isEmpty() && SettingIsOn(stored) == on)
+    if (SettingIsOn(stored, whenEmpty) == on)
         return stored;
     return on ? QStringLiteral("1") : QStringLiteral("0");
 }
@@ -29,10 +29,10 @@ static QString nonNull(const QString &s)
     return s.isNull() ? QStringLiteral("") : s;
 }
 
-ReportDefinition RepositorySession::GetReportDefinition(int reportId)
+ReportDefinitionItem RepositorySession::GetReportDefinition(int reportId)
 {
     QSqlDatabase db = Connection();
-    ReportDefinition d;
+    ReportDefinitionItem d;
     QSqlQuery r = Sql::exec(db, QStringLiteral("Select * From ZAT_Report Where IdReport = %1").arg(reportId));
     if (!r.next())
         throw AppError(ErrorNumber::InvalidArgument, QStringLiteral("The report %1 does not exist.").arg(reportId));
@@ -117,7 +117,7 @@ private:
 };
 } // namespace
 
-void RepositorySession::SaveReportDefinition(ReportDefinition &def)
+void RepositorySession::SaveReportDefinition(ReportDefinitionItem &def)
 {
     if (def.IdReport <= 0)
         throw AppError(ErrorNumber::InvalidArgument, QStringLiteral("No report to save."));

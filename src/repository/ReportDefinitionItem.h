@@ -7,8 +7,8 @@
 // One column of a report's worksheet (ZAT_ReportCols), in display order.
 struct ReportColumnDefinition {
     QString Name;
-    int Type = 0;   // the workbook generator's type code, kept as stored
-    int Width = 0;
+    int Type = 0;   // 0 as the data says, 1 text, 2 number, 3 date; other codes kept as stored
+    int Width = 0;  // characters; 0 = the sheet's default
     bool Hide = false;
     bool AutoSum = false;
 
@@ -17,7 +17,7 @@ struct ReportColumnDefinition {
 
 // Everything that defines what a report does, spread over the report row, its worksheet
 // settings, its data-source link and SQL view, its columns and the macros it uses.
-struct ReportDefinition {
+struct ReportDefinitionItem {
     int IdReport = 0;
 
     // ZAT_Report
@@ -36,8 +36,9 @@ struct ReportDefinition {
     int IdDataSource = 0; // 0 = none
     QString SQLView;
 
-    // ZAT_ExcelSheetSettings. The three switches keep their stored text, whose form belongs to
-    // the workbook generator; SettingIsOn / SettingText translate for check boxes.
+    // ZAT_ExcelSheetSettings. The three switches keep their stored text ("", "0"/"1",
+    // "True"/"False", "Yes"/"No"); SettingIsOn / SettingText translate for check boxes. An empty
+    // text means the workbook's default: grid lines shown, tool tips and filters off.
     QString SheetName;
     QString ShowGridLines;
     QString ShowToolTips;
@@ -51,7 +52,7 @@ struct ReportDefinition {
     QList<ReportColumnDefinition> Columns;
     QList<int> MacroIds; // ZAT_References with Tip "r", in order
 
-    static bool SettingIsOn(const QString &stored);
+    static bool SettingIsOn(const QString &stored, bool whenEmpty);
     // The text to store for a switch: the stored text when it already says the same.
-    static QString SettingText(bool on, const QString &stored);
+    static QString SettingText(bool on, const QString &stored, bool whenEmpty);
 };
