@@ -448,10 +448,12 @@ private Q_SLOTS:
         QVERIFY(saved.Modified.secsTo(QDateTime::currentDateTime()) < 60);
     }
 
+    void controlEditsTheWholeDefinition_data() { TestDb::addBackends(); }
     void controlEditsTheWholeDefinition()
     {
+        QFETCH(QString, backend);
         ScriptedPrompter p;
-        RepositorySession &s = TestDb::freshAppSession("sqlite");
+        RepositorySession &s = TestDb::freshAppSession(backend);
         QSqlDatabase db = s.Connection();
         const int report = addReport(db, "R");
         Sql::insert(db, "ZAT_DataSource", "IdDataSource", {{"Name", "Zeta"}});
