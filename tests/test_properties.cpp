@@ -9,6 +9,7 @@
 #include "repository/Sql.h"
 #include "shell/AppState.h"
 #include "shell/ItemData.h"
+#include "shell/Settings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -329,6 +330,7 @@ private Q_SLOTS:
         PropertiesCommands::mnuCatProp_Click(nullptr, &list.list);
         QVERIFY(done);
         QCOMPARE(App::session().GetCategory(unnamed).Description, Odd);
+        QCOMPARE(GetSetting("Settings", "frmCatPropWindowState"), QStringLiteral("0")); // placement kept on unload
 
         // A category that vanished: the error box with the load origin, the window still opens.
         ReportList gone("c999999", {"gone"});

@@ -114,8 +114,9 @@ DocProp::DocProp(QWidget *parent) : QWidget(parent)
     lstCols->setRootIsDecorated(false);
     lstCols->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Type"), QStringLiteral("Width"),
                               QStringLiteral("Hidden"), QStringLiteral("Total")});
-    lstCols->header()->setSectionResizeMode(ColName, QHeaderView::Stretch);
     lstCols->header()->setStretchLastSection(false);
+    lstCols->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    lstCols->header()->setSectionResizeMode(ColName, QHeaderView::Stretch);
     cmdAddCol = named(new QPushButton(QStringLiteral("&Add"), columns), "cmdAddCol");
     cmdRemoveCol = named(new QPushButton(QStringLiteral("&Remove"), columns), "cmdRemoveCol");
     cmdColUp = named(new QPushButton(QStringLiteral("&Up"), columns), "cmdColUp");
