@@ -89,12 +89,14 @@ DocProp::DocProp(QWidget *parent) : QWidget(parent)
     txtReportTitle = named(new QLineEdit(sheet), "txtReportTitle");
     txtFontName = named(new QLineEdit(sheet), "txtFontName");
     txtFontSize = named(new QDoubleSpinBox(sheet), "txtFontSize");
-    txtFontSize->setRange(1, 409);
+    txtFontSize->setRange(0, 409);
+    txtFontSize->setSpecialValueText(QStringLiteral("Default")); // 0: the workbook's own size
     txtFontSize->setDecimals(1);
     chkShowGridLines = named(new QCheckBox(QStringLiteral("Grid lines"), sheet), "chkShowGridLines");
     chkShowToolTips = named(new QCheckBox(QStringLiteral("Tool tips"), sheet), "chkShowToolTips");
     chkShowAutoFilters = named(new QCheckBox(QStringLiteral("Auto filters"), sheet), "chkShowAutoFilters");
     txtFreezPanel = named(new QLineEdit(sheet), "txtFreezPanel");
+    txtFreezPanel->setPlaceholderText(QStringLiteral("a cell such as B3, or 1 to freeze below the header"));
     txtGroupCols = named(new QLineEdit(sheet), "txtGroupCols");
     wf->addRow(QStringLiteral("Sheet name :"), txtSheetName);
     wf->addRow(QStringLiteral("Title :"), txtReportTitle);
