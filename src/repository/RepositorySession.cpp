@@ -17,9 +17,6 @@ RepositorySession::RepositorySession()
     : m_connectionName(QStringLiteral("velmora-session-%1").arg(sessionCounter.fetchAndAddRelaxed(1) + 1)),
       m_dbPassword(QString::fromLatin1(Schema::PackagePassword))
 {
-    // Qt SQL's connection registry must be made before a static session, so that it is still
-    // there when that session closes its connection at exit.
-    QSqlDatabase::contains(m_connectionName);
 }
 
 RepositorySession::~RepositorySession() { ResetConnection(); }
