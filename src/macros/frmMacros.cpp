@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTextDocument>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -37,13 +38,21 @@ QTreeWidget *makeList(QWidget *parent, const QString &name, const QString &colum
     return list;
 }
 
-QPushButton *makeButton(QWidget *parent, const QString &name, const QString &text, const QString &tip = {})
+QPushButton *makeButton(QWidget *parent, const QString &name, const QString &text)
 {
     auto *b = new QPushButton(text, parent);
     b->setObjectName(name);
     b->setAutoDefault(false);
-    if (!tip.isEmpty())
-        b->setToolTip(tip);
+    return b;
+}
+
+// The small picture buttons beside the lists: what they do is in their tool tips.
+QPushButton *makeListButton(QWidget *parent, const QString &name, QStyle::StandardPixmap icon, const QString &tip)
+{
+    auto *b = makeButton(parent, name, QString());
+    b->setIcon(parent->style()->standardIcon(icon));
+    b->setToolTip(tip);
+    b->setFixedSize(30, 28);
     return b;
 }
 
@@ -73,10 +82,10 @@ frmMacros::frmMacros(QWidget *parent) : QWidget(parent, Qt::Window)
     lstCateg = makeList(this, QStringLiteral("lstCateg"), QStringLiteral("Categories"));
     lstMacro = makeList(this, QStringLiteral("lstMacro"), QStringLiteral("Macros"));
     lstRefMacro = makeList(this, QStringLiteral("lstRefMacro"), QStringLiteral("References"));
-    cmdNewCateg = makeButton(this, QStringLiteral("cmdNewCateg"), QStringLiteral("+"), QStringLiteral("New macro category"));
-    cmdDelCateg = makeButton(this, QStringLiteral("cmdDelCateg"), QStringLiteral("-"), QStringLiteral("Delete macro category"));
-    cmdNewMacro = makeButton(this, QStringLiteral("cmdNewMacro"), QStringLiteral("+"), QStringLiteral("New macro"));
-    cmdDelMacro = makeButton(this, QStringLiteral("cmdDelMacro"), QStringLiteral("-"), QStringLiteral("Delete macro"));
+    cmdNewCateg = makeListButton(this, QStringLiteral("cmdNewCateg"), QStyle::SP_FileDialogNewFolder, QStringLiteral("New macro category"));
+    cmdDelCateg = makeListButton(this, QStringLiteral("cmdDelCateg"), QStyle::SP_TrashIcon, QStringLiteral("Delete macro category"));
+    cmdNewMacro = makeListButton(this, QStringLiteral("cmdNewMacro"), QStyle::SP_FileIcon, QStringLiteral("New macro"));
+    cmdDelMacro = makeListButton(this, QStringLiteral("cmdDelMacro"), QStyle::SP_TrashIcon, QStringLiteral("Delete macro"));
     cmdEditMacro = makeButton(this, QStringLiteral("cmdEditMacro"), QStringLiteral("&Edit"));
     cmdEditMacro->setCheckable(true);
     cmdSaveMacro = makeButton(this, QStringLiteral("cmdSaveMacro"), QStringLiteral("&Save"));
