@@ -143,7 +143,7 @@ frmMacros::frmMacros(QWidget *parent) : QWidget(parent, Qt::Window)
     split->setStretchFactor(1, 3);
     auto *main = new QVBoxLayout(this);
     main->setContentsMargins(4, 4, 4, 0);
-    main->addWidget(split);
+    main->addWidget(split, 1);
     main->addWidget(sbStatusBar);
 
     connect(lstCateg, &QTreeWidget::currentItemChanged, this, [this] {
