@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Items.h"
+#include "ReportDefinitionItem.h"
 #include "Rows.h"
 
 #include <QList>
@@ -81,6 +82,12 @@ public:
     // ---- navigator: lifecycle, recycle bin, clipboard
 
     // ---- report definitions (properties)
+    ReportDefinitionItem GetReportDefinition(int reportId);
+    // Writes the whole definition in one transaction and stamps Modified (also into def).
+    // Refuses, changing nothing, a report that another user holds checked out.
+    void SaveReportDefinition(ReportDefinitionItem &def);
+    // Data sources a report can read: id and name, Order By Name.
+    QList<QPair<int, QString>> GetReportDataSourceChoices();
 
     // ---- data sources and variables
 
