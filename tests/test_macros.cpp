@@ -98,13 +98,6 @@ Seed seedLibrary(RepositorySession &s)
 class TestMacros : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase()
-    {
-        // Qt's connection registry must outlive the console's session, which closes its
-        // connection at exit; statics die in reverse order of creation.
-        QSqlDatabase::contains(QStringLiteral("none"));
-    }
-
     // ---- library operations, on both back-ends
 
     void namesAreChecked_data() { TestDb::addBackends(); }
