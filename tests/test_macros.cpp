@@ -573,8 +573,17 @@ private Q_SLOTS:
         });
         QCOMPARE(s.GetReferencedMacros(d.bold, "m"), QStringList());
         QCOMPARE(w->lstRefMacro->topLevelItemCount(), 0);
-        Q_UNUSED(alpha);
         QCOMPARE(p.calls.size(), 0);
+
+        // Another window deleted the macro meanwhile: the choice cannot be kept, and the user hears so.
+        s.DeleteMacro(d.bold);
+        runDialog([&](frmReferences *dlg) {
+            itemNamed(dlg->lstMacro, "Alpha")->setCheckState(0, Qt::Checked);
+            dlg->cmdOK->click();
+        });
+        QCOMPARE(p.messages(), QStringList{"The macro 'Bold' no longer exists; its references were not saved."});
+        QCOMPARE(danglingReferences(s.Connection()), 0);
+        QCOMPARE(s.GetReferencedMacros(alpha, "m"), QStringList());
         w->close();
     }
 
@@ -597,7 +606,7 @@ private Q_SLOTS:
             dlg->cmdOK->click();
             done = true;
         });
-        QVERIFY(frmReferences::EditReferences(report, "r"));
+        QCOMPARE(frmReferences::EditReferences(report, "r"), frmReferences::Outcome::Saved);
         QTRY_VERIFY(done);
         QCOMPARE(names(s.GetReferencedMacros(report, "r")), QStringList({"Bold", "Money"}));
         QCOMPARE(s.GetReferencedMacros(report, "m"), QStringList());

@@ -472,7 +472,12 @@ void frmMacros::cmdReferences_Click()
     if (!item)
         return;
     const int id = ItemData::tag(item).toInt();
-    if (frmReferences::EditReferences(id, QStringLiteral("m"), this))
+    const auto outcome = frmReferences::EditReferences(id, QStringLiteral("m"), this);
+    if (outcome == frmReferences::Outcome::SourceMissing)
+        prompter().message(QStringLiteral("The macro '") + item->text(0)
+                               + QStringLiteral("' no longer exists; its references were not saved."),
+                           AppTitle, Prompter::Icon::Exclamation);
+    if (outcome != frmReferences::Outcome::Cancelled)
         FillReferences(id);
 }
 

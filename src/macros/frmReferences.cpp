@@ -138,7 +138,7 @@ void frmReferences::cmdCancel_Click()
     reject();
 }
 
-bool frmReferences::EditReferences(int sourceId, const QString &tip, QWidget *parent)
+frmReferences::Outcome frmReferences::EditReferences(int sourceId, const QString &tip, QWidget *parent)
 {
     frmReferences dialog(parent);
     dialog.cmdEdit->hide();
@@ -149,6 +149,7 @@ bool frmReferences::EditReferences(int sourceId, const QString &tip, QWidget *pa
     dialog.TickReferences();
     dialog.exec();
     if (dialog.Cancel)
-        return false;
-    return App::session().SaveReferences(sourceId, dialog.colReferences.values(), tip);
+        return Outcome::Cancelled;
+    return App::session().SaveReferences(sourceId, dialog.colReferences.values(), tip) ? Outcome::Saved
+                                                                                       : Outcome::SourceMissing;
 }

@@ -33,9 +33,10 @@ public:
     // Ticks the listed macros that colReferences holds.
     void TickReferences();
 
+    enum class Outcome { Cancelled, Saved, SourceMissing };
     // The whole flow for one source: its current references ticked, the dialog shown modally,
-    // and on "&Save" the chosen set stored. Returns true when the references were saved.
-    static bool EditReferences(int sourceId, const QString &tip, QWidget *parent = nullptr);
+    // and on "&Save" the chosen set stored. SourceMissing: the macro or report was deleted meanwhile.
+    static Outcome EditReferences(int sourceId, const QString &tip, QWidget *parent = nullptr);
 
 public Q_SLOTS:
     void cmbCateg_Click();
