@@ -94,6 +94,24 @@ public:
     // ---- macro library
     QStringList GetMacroCategoryList();  // "id#$#name", Order By Denumire
     QStringList GetMacroList(int categoryId); // "id#$#name", Order By MacroName; 0 = every macro
+    // Creates (categoryId 0) or renames a category; returns its id, 0 when refused (empty name,
+    // a name another category has, a category that no longer exists). reason says why.
+    int SaveMacroCategory(const QString &name, int categoryId, QString *reason = nullptr);
+    // Creates a macro in categoryId (macroId 0) or renames one (categoryId 0 keeps its category,
+    // another id moves it there); returns its id, 0 when refused (empty name, a name another macro
+    // of the same category has, a missing category or macro).
+    int SaveMacro(const QString &name, int categoryId, int macroId, QString *reason = nullptr);
+    QString GetMacroBody(int macroId); // "" when the macro does not exist
+    bool SaveMacroBody(int macroId, const QString &body); // false when the macro does not exist
+    // False while the category holds macros; true when it is gone (also when it was already gone).
+    bool DeleteMacroCategory(int categoryId);
+    // Deletes the macro together with every reference to it and its own references.
+    bool DeleteMacro(int macroId);
+    // The macros a source uses: tip "m" a macro, "r" a report. "id#$#name", Order By MacroName.
+    QStringList GetReferencedMacros(int sourceId, const QString &tip);
+    // The source ends up referencing exactly the given macros; ids of missing macros and a macro's
+    // reference to itself are left out. False when the source does not exist or tip is unknown.
+    bool SaveReferences(int sourceId, const QList<int> &macroIds, const QString &tip);
 
     // ---- security
     // Names of applications, roles and users (within their application) are unique, compared
