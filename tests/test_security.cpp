@@ -835,7 +835,7 @@ private Q_SLOTS:
         QTreeWidgetItem *itemFree = ItemData::findByKey(w.twRep, QStringLiteral("r%1").arg(free));
         QTreeWidgetItem *itemF = ItemData::findByKey(w.twRep, QStringLiteral("r%1").arg(heldF));
         QTreeWidgetItem *itemL = ItemData::findByKey(w.twRep, QStringLiteral("r%1").arg(heldL));
-        QCOMPARE(itemMine->text(0), QStringLiteral("Mine  [Me Myself]"));
+        QCOMPARE(itemMine->text(0), QStringLiteral("Mine  [MeMyself]"));
         QCOMPARE(itemFree->text(0), QStringLiteral("Free"));
         QCOMPARE(itemF->text(0), QStringLiteral("HeldF  [Ana"));
         QCOMPARE(itemL->text(0), QStringLiteral("HeldLPop]"));
