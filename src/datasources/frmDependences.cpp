@@ -88,6 +88,7 @@ void frmDependences::LoadReferences(int idDataSource, int idVariable, bool depen
                                                  {d.Name, d.Caption, d.Type.isNull() ? QString() : d.Type.toString()});
                 ItemData::setKey(item, QStringLiteral("k") + QString::number(d.IdVar));
                 ItemData::setTag(item, d.IdVar);
+                item->setFlags(item->flags() & ~Qt::ItemIsUserCheckable);
             }
         }
     });
