@@ -474,6 +474,14 @@ private Q_SLOTS:
         QCOMPARE(w.lstDSN->topLevelItem(0)->text(0), QStringLiteral("renamed"));
         QCOMPARE(w.lstDSN->topLevelItem(0)->text(3), QStringLiteral("No"));
         QCOMPARE(s.GetDataSource(b).NetConnectionString, QStringLiteral("net"));
+
+        // Enter in the list and a double-click edit too.
+        onNextModal(ran, [](QWidget *m) { qobject_cast<frmDS *>(m)->cmdCancel->click(); });
+        QTest::keyClick(w.lstDSN, Qt::Key_Return);
+        QTRY_VERIFY(ran);
+        onNextModal(ran, [](QWidget *m) { qobject_cast<frmDS *>(m)->cmdCancel->click(); });
+        emit w.lstDSN->itemDoubleClicked(w.lstDSN->topLevelItem(0), 0);
+        QTRY_VERIFY(ran);
         QVERIFY(p.calls.isEmpty());
     }
 
@@ -662,11 +670,18 @@ private Q_SLOTS:
         QTRY_VERIFY(ran);
         QCOMPARE(g->RowValue(2), 0);
 
+        // A cell still being edited when "&Save" is clicked keeps what was typed.
+        g->setCurrentCell(2, 3);
+        g->editItem(g->item(1, 3));
+        auto *editor = g->viewport()->findChild<QLineEdit *>();
+        QVERIFY(editor);
+        editor->setText("typed caption");
         w.cmdSave->click();
         const VariableRows rows = s.GetVariableRows(ds);
         QCOMPARE(rows.size(), 2);
         QCOMPARE(rows[0].LookupSQLString, QStringLiteral("Select new\nFrom t"));
         QCOMPARE(rows[1].LookupSQLString, QStringLiteral("Select fresh"));
+        QCOMPARE(rows[1].Caption, QStringLiteral("typed caption"));
     }
 
     void memoFiles()

@@ -225,6 +225,7 @@ void VariablesGrid::ExchangeRows(int a, int b)
 {
     if (a < 1 || b < 1 || a > rowCount() || b > rowCount() || a == b)
         return;
+    CommitEdit();
     ++m_quiet;
     for (int c = 0; c < columnCount(); ++c) {
         QTableWidgetItem *ia = takeItem(a - 1, c);
@@ -269,9 +270,25 @@ void VariablesGrid::onItemChanged(QTableWidgetItem *changed)
     }
 }
 
+void VariablesGrid::CommitEdit()
+{
+    if (state() != EditingState)
+        return;
+    // The open editor is a direct child of the viewport; commitData ignores any other widget.
+    const QList<QWidget *> children = viewport()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+    for (QWidget *editor : children) {
+        if (!editor->isVisible())
+            continue;
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+        break;
+    }
+}
+
 bool VariablesGrid::GetChanges(QStringList &records, int lastCol, int memoCol)
 {
     Q_UNUSED(memoCol);
+    CommitEdit();
     records.clear();
     for (int row = 1; row < Rows() - 1; ++row) {
         const int value = RowValue(row);

@@ -50,6 +50,8 @@ public:
     // Ids of the stored rows the user deleted since the last clear.
     QList<int> DeletedRows() const { return m_deleted; }
 
+    // Ends an in-place edit, keeping what was typed.
+    void CommitEdit();
     // Deletes a row after asking beforeDeleteRow; false when cancelled or not deletable.
     bool DeleteRow(int row);
 

@@ -233,26 +233,29 @@ void frmDSN::cmdAdd_Click()
 
 void frmDSN::cmdEdit_Click()
 {
-    RunCommand(QStringLiteral("cmdEdit_Click()"), [this] {
-        QTreeWidgetItem *item = lstDSN->currentItem();
-        if (!item)
-            return;
-        frmDS dlg(this);
-        dlg.DS = App::session().GetDataSource(ItemData::tag(item).toInt());
-        dlg.hasDS = true;
-        dlg.EditDataSource();
-        dlg.setWindowTitle(QStringLiteral("Edit Data Source"));
-        dlg.exec();
-        if (dlg.Cancel)
-            return;
-        const DataSourceItem &d = dlg.DS;
-        fillRow(item, d.IdDataSource, d.Name, d.ConnectionString, d.Description, d.IsJet);
-    });
+    RunCommand(QStringLiteral("cmdEdit_Click()"), [this] { EditSelected(); });
+}
+
+void frmDSN::EditSelected()
+{
+    QTreeWidgetItem *item = lstDSN->currentItem();
+    if (!item)
+        return;
+    frmDS dlg(this);
+    dlg.DS = App::session().GetDataSource(ItemData::tag(item).toInt());
+    dlg.hasDS = true;
+    dlg.EditDataSource();
+    dlg.setWindowTitle(QStringLiteral("Edit Data Source"));
+    dlg.exec();
+    if (dlg.Cancel)
+        return;
+    const DataSourceItem &d = dlg.DS;
+    fillRow(item, d.IdDataSource, d.Name, d.ConnectionString, d.Description, d.IsJet);
 }
 
 void frmDSN::lstDSN_DblClick()
 {
-    RunCommand(QStringLiteral("lstDSN_DblClick()"), [this] { cmdEdit_Click(); });
+    RunCommand(QStringLiteral("lstDSN_DblClick()"), [this] { EditSelected(); });
 }
 
 void frmDSN::cmdDelete_Click()
@@ -324,7 +327,7 @@ bool frmDSN::eventFilter(QObject *watched, QEvent *event)
     if (watched == lstDSN && event->type() == QEvent::KeyPress) {
         auto *ke = static_cast<QKeyEvent *>(event);
         if (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) {
-            RunCommand(QStringLiteral("lstDSN_KeyDown()"), [this] { cmdEdit_Click(); });
+            RunCommand(QStringLiteral("lstDSN_KeyDown()"), [this] { EditSelected(); });
             return true;
         }
     }

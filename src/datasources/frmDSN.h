@@ -55,6 +55,7 @@ protected:
 
 private:
     void Form_Load();
+    void EditSelected(); // passes failures on to the command
     void SetupGrid();
     void LoadVariables(int idDataSource);
     void ClearGridReadOnly();
