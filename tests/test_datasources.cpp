@@ -429,6 +429,49 @@ private Q_SLOTS:
         }
     }
 
+    void editVanishedDataSource()
+    {
+        ScriptedPrompter p;
+        RepositorySession &s = TestDb::freshAppSession("sqlite");
+        const int id = addDataSource(s, "gone soon");
+        frmDS dlg;
+        dlg.DS = s.GetDataSource(id);
+        dlg.hasDS = true;
+        dlg.EditDataSource();
+        dlg.txtName->setText("typed");
+        Sql::exec(s.Connection(), "Delete From ZAT_DataSource");
+        dlg.cmdSave_Click();
+        QCOMPARE(p.calls.size(), 1);
+        QVERIFY(p.last().text.endsWith("Origin : cmdSave_Click()"));
+        QVERIFY(p.last().text.contains("no longer exists"));
+        QVERIFY(dlg.Cancel);
+        QCOMPARE(dlg.txtName->text(), QStringLiteral("typed"));
+        QCOMPARE(dlg.DS.Name, QStringLiteral("gone soon"));
+        QCOMPARE(s.GetDataSourceList().size(), 0); // not stored again behind the user's back
+    }
+
+    void memoKeys()
+    {
+        RepositorySession &s = TestDb::freshAppSession("sqlite");
+        addVariable(s, addDataSource(s, "ds"), "v", 1, "Select 1");
+        frmDSN w;
+        w.show();
+        VariablesGrid *g = w.grdVariabile;
+        g->setCurrentCell(1, 5);
+        QTest::keyClick(g, Qt::Key_C, Qt::ControlModifier); // a shortcut opens nothing
+        QTest::keyClick(g, Qt::Key_Right);
+        QVERIFY(!QApplication::activeModalWidget());
+        bool ran = false;
+        onNextModal(ran, [](QWidget *m) {
+            auto *memo = qobject_cast<frmEditSQLString *>(m);
+            QVERIFY(memo);
+            memo->Toolbar1->actions().at(0)->trigger(); // keyCancel
+        });
+        QTest::keyClick(g, Qt::Key_A);
+        QTRY_VERIFY(ran);
+        QCOMPARE(g->TextMatrix(1, 5), QStringLiteral("Select 1"));
+    }
+
     void editAndJetAndSorting()
     {
         ScriptedPrompter p;

@@ -353,6 +353,9 @@ void VariablesGrid::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Shift: case Qt::Key_Control: case Qt::Key_Alt: case Qt::Key_Meta:
         break;
     default:
+        // Shortcuts (Ctrl, Alt) belong to the window, not to the memo editor.
+        if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))
+            break;
         if (m_editable && currentColumn() >= 0 && !(currentItem() && (currentItem()->flags() & Qt::ItemIsEditable))) {
             emit cellActivated();
             return;
