@@ -59,7 +59,6 @@ void VariablesGrid::setFormatString(const QString &format)
     m_dropDown = QList<bool>(cells.size(), false);
     m_inPlace = QList<bool>(cells.size(), false);
     m_lists = QList<QList<QPair<QString, QString>>>(cells.size());
-    QStringList labels;
     for (int c = 0; c < cells.size(); ++c) {
         QString cell = cells.at(c);
         Qt::Alignment align = Qt::AlignLeft;
@@ -72,7 +71,6 @@ void VariablesGrid::setFormatString(const QString &format)
         h->setTextAlignment(align | Qt::AlignVCenter);
         setHorizontalHeaderItem(c, h);
         setColumnWidth(c, fontMetrics().horizontalAdvance(cell) + 8);
-        labels << h->text();
     }
 }
 
