@@ -110,15 +110,16 @@ PositionalSql ToPositional(const QString &sql)
             out.text += sql.mid(i, j - i + 1);
             i = j + 1;
         } else if (c == QLatin1Char('-') && i + 1 < n && sql[i + 1] == QLatin1Char('-')) {
+            // Comments are dropped: the drivers' own placeholder scans do not know them.
             int j = sql.indexOf(QLatin1Char('\n'), i);
             if (j < 0)
                 j = n;
-            out.text += sql.mid(i, j - i);
+            out.text += QLatin1Char(' ');
             i = j;
         } else if (c == QLatin1Char('/') && i + 1 < n && sql[i + 1] == QLatin1Char('*')) {
             int j = sql.indexOf(QLatin1String("*/"), i + 2);
             j = j < 0 ? n : j + 2;
-            out.text += sql.mid(i, j - i);
+            out.text += QLatin1Char(' ');
             i = j;
         } else if (c == QLatin1Char(':') && i + 1 < n && sql[i + 1] == QLatin1Char(':')) {
             out.text += QLatin1String("::");

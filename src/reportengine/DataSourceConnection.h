@@ -23,7 +23,8 @@ private:
 };
 
 // A statement whose ":Name" placeholders were turned into positional ones, with the names in the
-// order of their places. Quoted texts, quoted identifiers, comments and "::" casts are left alone.
+// order of their places. Quoted texts, quoted identifiers and "::" casts are left alone; comments
+// become blanks.
 struct PositionalSql {
     QString text;
     QStringList names;

@@ -348,6 +348,9 @@ qint64 WriteWorkbook(const QString &path, const ReportDefinition &def, QSqlQuery
     }
     checkQuery(query);
     const lxw_row_t lastDataRow = row - 1; // the header row when there is no data
+    // Rows are flushed as they go: the filter range must be given while its last row is current.
+    if (SettingIsOn(def.sheet.showAutoFilters, false) && ncols > 0)
+        check(worksheet_autofilter(ws, headerRow, 0, lastDataRow, ncols - 1), QStringLiteral("auto filter"));
 
     if (anySum) {
         bool labelled = false;
@@ -368,8 +371,6 @@ qint64 WriteWorkbook(const QString &path, const ReportDefinition &def, QSqlQuery
         }
     }
 
-    if (SettingIsOn(def.sheet.showAutoFilters, false) && ncols > 0)
-        check(worksheet_autofilter(ws, headerRow, 0, lastDataRow, ncols - 1), QStringLiteral("auto filter"));
     int frow = 0, fcol = 0;
     if (freezeCell(def.sheet.freezPanel, int(headerRow), frow, fcol))
         worksheet_freeze_panes(ws, frow, fcol);
