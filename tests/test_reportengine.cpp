@@ -2,16 +2,34 @@
 #include "ScriptedPrompter.h"
 #include "TestDb.h"
 
+#include "navigator/UserReportsDialog.h"
+#include "navigator/WorkbookCommands.h"
+#include "navigator/frmReportParameter.h"
 #include "reportengine/DataSourceConnection.h"
 #include "reportengine/ReportDefinition.h"
 #include "reportengine/ReportEngine.h"
 #include "repository/AppError.h"
 #include "repository/Sql.h"
+#include "shell/AppState.h"
+#include "shell/ItemData.h"
+#include "shell/Settings.h"
+#include "shell/frmOptions.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QSettings>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QTreeWidget>
 #include <QtTest>
 
 using namespace ReportFixtures;
@@ -619,6 +637,359 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(AppError, engine.ImportDocument(2, 0, 0, doc, repo()));
         QVERIFY_THROWS_EXCEPTION(AppError, engine.ImportDocument(999, 0, 0, doc, repo()));
         QCOMPARE(Sql::scalar(repo(), "Select Count(*) From ZAT_Report").toInt(), 2);
+    }
+
+
+    // ---- console: options window
+    void optionsWindow()
+    {
+        QMainWindow main;
+        QAction *ex = main.menuBar()->addAction(QStringLiteral("Create report in existing workbook"));
+        ex->setObjectName(QStringLiteral("mnuOpExRep"));
+        ex->setCheckable(true);
+        QAction *nw = main.menuBar()->addAction(QStringLiteral("Create new report"));
+        nw->setObjectName(QStringLiteral("mnuOpNewRep"));
+        nw->setCheckable(true);
+        RepositorySession &s = TestDb::freshAppSession(QStringLiteral("sqlite"));
+        App::CurrentCompanyId = Sql::scalar(s.Connection(), "Select Min(IdAuthor) From ZAT_Company").toInt();
+        s.SetFileServer(App::CurrentCompanyId, 3, "", "", QStringLiteral("/srv/old"));
+        SetOpenMode(&main, true);
+        SaveSetting("DB", "ExistingReport", "1");
+
+        // Cancel saves nothing.
+        {
+            frmOptions w(&main);
+            w.optExistingReport->setChecked(true);
+            w.txtFileDir->setText(QStringLiteral("/srv/x"));
+            w.findChild<QPushButton *>(QStringLiteral("cmdCancel"))->click();
+            QCOMPARE(GetSetting("DB", "ExistingReport"), QStringLiteral("1"));
+            QCOMPARE(s.GetFileServer(App::CurrentCompanyId), QStringLiteral("/srv/old"));
+        }
+        // OK untouched: new-report mode stored, checked, and an empty file server sent.
+        {
+            frmOptions w(&main);
+            QCOMPARE(w.windowTitle(), QStringLiteral("Options"));
+            QCOMPARE(w.Label1->text(), QStringLiteral("On DblClick() report open :"));
+            QCOMPARE(w.optExistingReport->text(), QStringLiteral("Existing report"));
+            QCOMPARE(w.optNewREport->text(), QStringLiteral("New report"));
+            QCOMPARE(w.Label2->text(), QStringLiteral("File server"));
+            QCOMPARE(w.cmdOK->text(), QStringLiteral("&OK"));
+            QCOMPARE(w.cmdCancel->text(), QStringLiteral("&Cancel"));
+            QVERIFY(w.optNewREport->isChecked());
+            QVERIFY(w.txtFileDir->text().isEmpty());
+            w.show();
+            w.findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
+            QCOMPARE(w.result(), int(QDialog::Accepted));
+            QCOMPARE(GetSetting("DB", "ExistingReport"), QStringLiteral("0"));
+            QVERIFY(nw->isChecked());
+            QVERIFY(!ex->isChecked());
+            QVERIFY(!App::OpenInExistingWorkbook);
+            QCOMPARE(s.GetFileServer(App::CurrentCompanyId), QString());
+        }
+        // Existing report with a file server.
+        {
+            frmOptions w(&main);
+            w.optExistingReport->setChecked(true);
+            w.txtFileDir->setText(QStringLiteral("/srv/reports ĂȘ"));
+            w.cmdOK->click();
+            QCOMPARE(GetSetting("DB", "ExistingReport"), QStringLiteral("1"));
+            QVERIFY(ex->isChecked());
+            QVERIFY(!nw->isChecked());
+            QVERIFY(App::OpenInExistingWorkbook);
+            QCOMPARE(s.GetFileServer(App::CurrentCompanyId), QStringLiteral("/srv/reports ĂȘ"));
+        }
+        // A failure is reported with the origin and the window stays open.
+        {
+            ScriptedPrompter p;
+            frmOptions w(&main);
+            w.show();
+            s.ResetConnection();
+            s.setDatabasePath(QStringLiteral("/nonexistent/velmora.mdb"));
+            w.cmdOK->click();
+            QCOMPARE(p.calls.size(), 1);
+            QVERIFY(p.last().text.endsWith(QStringLiteral("Origin : cmdOK_Click()")));
+            QVERIFY(w.isVisible());
+            QVERIFY(w.result() != int(QDialog::Accepted));
+        }
+        // Shown modally from the menu; failures while showing are swallowed.
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+            auto *w = qobject_cast<frmOptions *>(QApplication::activeModalWidget());
+            seen = w != nullptr;
+            if (w)
+                w->cmdCancel->click();
+        });
+        ShowOptions(&main);
+        QTRY_VERIFY(seen);
+        App::CurrentCompanyId = 0;
+    }
+
+    void storedOpenMode_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("existing");
+        QTest::newRow("missing") << QString() << false;
+        QTest::newRow("0") << "0" << false;
+        QTest::newRow("1") << "1" << true;
+        QTest::newRow("2") << "2" << false;
+        QTest::newRow("text") << "yes" << false;
+    }
+    void storedOpenMode()
+    {
+        QFETCH(QString, stored);
+        QFETCH(bool, existing);
+        QSettings(QStringLiteral("Velmora"), QStringLiteral("Velmora")).remove(QStringLiteral("DB/ExistingReport"));
+        if (!stored.isNull())
+            SaveSetting("DB", "ExistingReport", stored);
+        QMainWindow main;
+        QAction *ex = main.menuBar()->addAction(QStringLiteral("x"));
+        ex->setObjectName(QStringLiteral("mnuOpExRep"));
+        QAction *nw = main.menuBar()->addAction(QStringLiteral("n"));
+        nw->setObjectName(QStringLiteral("mnuOpNewRep"));
+        App::OpenInExistingWorkbook = !existing;
+        ApplyStoredOpenMode(&main);
+        QCOMPARE(App::OpenInExistingWorkbook, existing);
+        QCOMPARE(ex->isChecked(), existing);
+        QCOMPARE(nw->isChecked(), !existing);
+    }
+
+    // ---- console: the workbook entries
+    void workbookCommands()
+    {
+        RepositorySession &s = TestDb::freshAppSession(QStringLiteral("sqlite"));
+        App::CurrentCompanyId = 0;
+        QSqlDatabase db = s.Connection();
+        const int ds = addDataSource(db, QStringLiteral("D"), makeSalesData(QStringLiteral("sqlite")));
+        Report r;
+        r.dataSource = ds;
+        r.sql = QStringLiteral("Select Region From Sales");
+        r.filePath = QDir(work).filePath(QStringLiteral("dest.xlsx"));
+        const int id = addReport(db, r);
+        QStringList opened;
+        ConsoleReportPrompter::setDocumentOpener([&](const QString &path) { opened << path; });
+        ScriptedPrompter p;
+
+        QMainWindow main;
+        QAction *ex = main.menuBar()->addAction(QStringLiteral("x"));
+        ex->setObjectName(QStringLiteral("mnuOpExRep"));
+        QAction *nw = main.menuBar()->addAction(QStringLiteral("n"));
+        nw->setObjectName(QStringLiteral("mnuOpNewRep"));
+        SetOpenMode(&main, false);
+
+        // Neither mode checked: nothing at all.
+        ex->setChecked(false);
+        nw->setChecked(false);
+        WorkbookCommands::OpenReportByMode(&main, id);
+        QVERIFY(opened.isEmpty());
+        QVERIFY(!QFileInfo::exists(r.filePath));
+        // New report: a fresh file, the destination untouched.
+        nw->setChecked(true);
+        WorkbookCommands::OpenReportByMode(&main, id);
+        QCOMPARE(opened.size(), 1);
+        QVERIFY(opened[0].startsWith(QDir::tempPath()));
+        QVERIFY(!QFileInfo::exists(r.filePath));
+        QFile::remove(opened[0]);
+        // Existing workbook: the destination written and opened.
+        nw->setChecked(false);
+        ex->setChecked(true);
+        WorkbookCommands::OpenReportByMode(&main, id);
+        QCOMPARE(opened.last(), r.filePath);
+        QVERIFY(QFileInfo::exists(r.filePath));
+        QFile::remove(r.filePath);
+
+        // Enter: new-report mode writes the destination and opens it.
+        App::OpenInExistingWorkbook = false;
+        WorkbookCommands::OpenReportOnEnter(id);
+        QCOMPARE(opened.size(), 3);
+        QCOMPARE(opened.last(), r.filePath);
+        // Enter in existing mode opens what is there without rewriting it.
+        {
+            QFile f(r.filePath);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("user's edits");
+        }
+        App::OpenInExistingWorkbook = true;
+        WorkbookCommands::OpenReportOnEnter(id);
+        QCOMPARE(opened.size(), 4);
+        QCOMPARE(readText(r.filePath), QStringLiteral("user's edits"));
+        App::OpenInExistingWorkbook = false;
+        QVERIFY(p.calls.isEmpty());
+
+        // Process: written, not opened, and said so.
+        WorkbookCommands::ProcessReport(id);
+        QCOMPARE(opened.size(), 4);
+        QCOMPARE(p.calls.size(), 1);
+        QCOMPARE(p.last().text, QStringLiteral("The report was succesfully processed!"));
+        QCOMPARE(p.last().title, QStringLiteral("Information"));
+        QCOMPARE(p.last().icon, Prompter::Icon::Information);
+        QCOMPARE(readWorkbook(r.filePath)["rows"].toList().size(), 6);
+
+        // A failure: the error box with the entry's origin, no success message.
+        Sql::exec(db, QStringLiteral("Update ZAT_DataSource Set DataSourceString = 'odbc:x' Where IdDataSource = %1").arg(ds));
+        p.clear();
+        WorkbookCommands::ProcessReport(id);
+        QCOMPARE(p.calls.size(), 1);
+        QCOMPARE(p.last().icon, Prompter::Icon::Critical);
+        QVERIFY(p.last().text.endsWith(QStringLiteral("Origin : modMain.mnuProcessRep_Click()")));
+        p.clear();
+        WorkbookCommands::CreateNewReport(id);
+        QVERIFY(p.last().text.endsWith(QStringLiteral("Origin : modMain.mnuOpNewRep_Click()")));
+        WorkbookCommands::CreateReportInExistingWorkbook(id);
+        QVERIFY(p.last().text.endsWith(QStringLiteral("Origin : modMain.mnuOpExRep_Click()")));
+        WorkbookCommands::OpenReportOnEnter(id);
+        QVERIFY(p.last().text.endsWith(QStringLiteral("Origin : modMain.lstRep_KeyDown()")));
+        WorkbookCommands::OpenReportByMode(&main, id);
+        QVERIFY(p.last().text.endsWith(QStringLiteral("Origin : modMain.lstRep_DblClick()")));
+        ConsoleReportPrompter::setDocumentOpener(nullptr);
+    }
+
+    // The parameter dialog: caption, default, lookup list; cancel produces nothing.
+    void parameterDialog()
+    {
+        RepositorySession &s = TestDb::freshAppSession(QStringLiteral("sqlite"));
+        QSqlDatabase db = s.Connection();
+        const int ds = addDataSource(db, QStringLiteral("D"), makeSalesData(QStringLiteral("sqlite")));
+        addVariable(db, ds, QStringLiteral("Country"), 1, QStringLiteral("Country"), QStringLiteral("FR"),
+                    QStringLiteral("Select Code, Name From Countries Order By Name"), 1);
+        addVariable(db, ds, QStringLiteral("MinQty"), 2, QStringLiteral("Minimum quantity"), QStringLiteral("2"), {}, 2);
+        Report r;
+        r.version = QStringLiteral("Text");
+        r.dataSource = ds;
+        r.sql = QStringLiteral("Select :Country As \"C\", Count(*) As \"N\" From Sales Where Qty >= :MinQty");
+        r.filePath = QDir(work).filePath(QStringLiteral("p.txt"));
+        const int id = addReport(db, r);
+        ScriptedPrompter p;
+
+        QStringList captions;
+        int step = 0;
+        std::function<void()> answer = [&] {
+            auto *w = qobject_cast<frmReportParameter *>(QApplication::activeModalWidget());
+            if (!w) {
+                QTimer::singleShot(0, answer);
+                return;
+            }
+            captions << w->lblCaption->text();
+            if (step == 0) {
+                QVERIFY(w->cmbValue->isVisible());
+                QVERIFY(!w->txtValue->isVisible());
+                QCOMPARE(w->cmbValue->count(), 2);
+                QCOMPARE(w->cmbValue->currentText(), QStringLiteral("France"));
+                w->cmbValue->setCurrentIndex(1); // Romania
+            } else if (step == 1) {
+                QVERIFY(w->txtValue->isVisible());
+                QCOMPARE(w->txtValue->text(), QStringLiteral("2"));
+                w->txtValue->setText(QStringLiteral("lots"));
+            } else {
+                QCOMPARE(w->lblProblem->text(), QStringLiteral("The value of 'Minimum quantity' must be a number."));
+                w->txtValue->setText(QStringLiteral("5"));
+            }
+            ++step;
+            w->cmdOK->click();
+            if (step < 3)
+                QTimer::singleShot(0, answer);
+        };
+        QTimer::singleShot(0, answer);
+        WorkbookCommands::ProcessReport(id);
+        QTRY_COMPARE(step, 3);
+        QCOMPARE(captions, (QStringList{"Country :", "Minimum quantity (number) :", "Minimum quantity (number) :"}));
+        QCOMPARE(readText(r.filePath), QStringLiteral("C\tN\nRO\t2\n"));
+        QCOMPARE(p.messages(), QStringList{QStringLiteral("The report was succesfully processed!")});
+
+        QFile::remove(r.filePath);
+        p.clear();
+        bool cancelled = false;
+        QTimer::singleShot(0, [&] {
+            auto *w = qobject_cast<frmReportParameter *>(QApplication::activeModalWidget());
+            if (w) {
+                w->cmdCancel->click();
+                cancelled = true;
+            }
+        });
+        WorkbookCommands::ProcessReport(id);
+        QTRY_VERIFY(cancelled);
+        QVERIFY(p.calls.isEmpty());
+        QVERIFY(!QFileInfo::exists(r.filePath));
+    }
+
+    void importDocumentCommand()
+    {
+        RepositorySession &s = TestDb::freshAppSession(QStringLiteral("sqlite"));
+        QTreeWidget lstRep;
+        lstRep.setColumnCount(5);
+        auto *old = new QTreeWidgetItem(&lstRep, QStringList{QStringLiteral("Old")});
+        old->setSelected(true);
+        ScriptedPrompter p;
+
+        QCOMPARE(WorkbookCommands::ImportDocument(&lstRep, 0), 0);
+        QCOMPARE(p.calls.size(), 1);
+        QCOMPARE(p.last().text, QStringLiteral("Select parent folder!"));
+        QCOMPARE(p.last().title, QStringLiteral("Velmora"));
+        QCOMPARE(p.last().icon, Prompter::Icon::Exclamation);
+
+        p.clear();
+        QCOMPARE(WorkbookCommands::ImportDocument(&lstRep, 1), 0); // cancelled dialog
+        QCOMPARE(p.calls.size(), 1);
+        QCOMPARE(p.last().kind, QStringLiteral("open"));
+        QCOMPARE(lstRep.topLevelItemCount(), 1);
+        QCOMPARE(Sql::scalar(s.Connection(), "Select Count(*) From ZAT_Report").toInt(), 0);
+
+        const QString doc = QDir(work).filePath(QStringLiteral("notes.txt"));
+        {
+            QFile f(doc);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        p.files.enqueue(doc);
+        const int id = WorkbookCommands::ImportDocument(&lstRep, 1);
+        QVERIFY(id > 0);
+        QCOMPARE(lstRep.topLevelItemCount(), 2);
+        QTreeWidgetItem *row = lstRep.topLevelItem(1);
+        QCOMPARE(ItemData::key(row), QStringLiteral("r%1").arg(id));
+        QCOMPARE(row->text(0), QStringLiteral("notes"));
+        QCOMPARE(row->text(2), QStringLiteral("Exchange"));
+        QVERIFY(!row->text(3).isEmpty());
+        QVERIFY(row->isSelected());
+        QVERIFY(!old->isSelected());
+        QCOMPARE(lstRep.currentItem(), row);
+        QCOMPARE(s.GetReport(id).IdExtension, 5);
+    }
+
+    void userReports()
+    {
+        RepositorySession &s = TestDb::freshAppSession(QStringLiteral("sqlite"));
+        QSqlDatabase db = s.Connection();
+        const int me = s.CurrentUserId();
+        const int app = Sql::insert(db, "ZAT_App", "IdApp", {{"AppName", "Sales app"}});
+        const int other = Sql::insert(db, "ZAT_UserApp", "IdUserApp",
+                                      {{"IdApp", app}, {Sql::userColumn(), "ana"}, {"UserFName", "Ana"}, {"UserLName", "Pop"}});
+        const int roleA = Sql::insert(db, "ZAT_Role", "IdRole", {{"Role", "Accounting"}});
+        const int roleB = Sql::insert(db, "ZAT_Role", "IdRole", {{"Role", "Board"}});
+        Report r;
+        r.sql = QStringLiteral("Select 1");
+        r.name = QStringLiteral("zeta");
+        const int zeta = addReport(db, r);
+        r.name = QStringLiteral("Alpha");
+        const int alpha = addReport(db, r);
+        r.name = QStringLiteral("Deleted one");
+        const int gone = addReport(db, r);
+        Sql::exec(db, QStringLiteral("Update ZAT_Report Set IsDeleted = 1 Where IdReport = %1").arg(gone));
+        for (auto [role, report] : {std::pair{roleA, zeta}, {roleA, alpha}, {roleB, alpha}, {roleB, gone}})
+            Sql::insert(db, "ZAT_Role_Report", "IdLeg", {{"IdRole", role}, {"IdReport", report}});
+        Sql::insert(db, "ZAT_UserApp_Role", "IdLeg", {{"IdUserApp", me}, {"IdRole", roleA}});
+        Sql::insert(db, "ZAT_UserApp_Role", "IdLeg", {{"IdUserApp", me}, {"IdRole", roleB}});
+        Sql::insert(db, "ZAT_UserApp_Role", "IdLeg", {{"IdUserApp", other}, {"IdRole", roleB}});
+
+        UserReportsDialog w(0, 0, me);
+        QCOMPARE(w.cmbUser->count(), 2);
+        QCOMPARE(w.cmbUser->currentData(ItemData::TagRole).toInt(), me);
+        QCOMPARE(w.lstReports->topLevelItemCount(), 2);
+        QCOMPARE(w.lstReports->topLevelItem(0)->text(0), QStringLiteral("Alpha"));
+        QCOMPARE(w.lstReports->topLevelItem(0)->text(3), QStringLiteral("Accounting, Board"));
+        QCOMPARE(w.lstReports->topLevelItem(1)->text(0), QStringLiteral("zeta"));
+        const int at = ItemData::findComboKey(w.cmbUser, QStringLiteral("k%1").arg(other));
+        QVERIFY(w.cmbUser->itemText(at).startsWith(QStringLiteral("ana - Ana Pop (Sales app)")));
+        w.cmbUser->setCurrentIndex(at);
+        QCOMPARE(w.lstReports->topLevelItemCount(), 1);
+        QCOMPARE(ItemData::key(w.lstReports->topLevelItem(0)), QStringLiteral("r%1").arg(alpha));
     }
 
     void notInitialised()
