@@ -267,7 +267,9 @@ qint64 WriteWorkbook(const QString &path, const ReportDefinition &def, QSqlQuery
             format_set_font_size(f, fontSize);
         return f;
     };
-    lxw_format *plain = newFormat();
+    // Cells without a font of their own are written without a format: this writer looks a
+    // format up by hashing it on every cell, which is most of its time on large reports.
+    lxw_format *plain = fontName.isEmpty() && fontSize <= 0 ? nullptr : newFormat();
     lxw_format *date = newFormat();
     format_set_num_format(date, "yyyy-mm-dd");
     lxw_format *dateTime = newFormat();
