@@ -26,6 +26,7 @@
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QSettings>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -990,6 +991,60 @@ private Q_SLOTS:
         w.cmbUser->setCurrentIndex(at);
         QCOMPARE(w.lstReports->topLevelItemCount(), 1);
         QCOMPARE(ItemData::key(w.lstReports->topLevelItem(0)), QStringLiteral("r%1").arg(alpha));
+    }
+
+
+    // ---- the command-line tool
+    void commandLine_data() { TestDb::addBackends(); }
+    void commandLine()
+    {
+        QFETCH(QString, backend);
+        const QString tool = qEnvironmentVariable("VELMORA_TEST_BINARY_DIR") + QStringLiteral("/apps/velmora-report");
+        if (!QFileInfo::exists(tool))
+            QFAIL("velmora-report is not built");
+        FRESH(backend);
+        const QString repoArg = backend == QLatin1String("sqlite") ? session.DatabasePath() : postgresUri(repo());
+        const int ds = addDataSource(repo(), QStringLiteral("D"), makeSalesData(backend));
+        addVariable(repo(), ds, QStringLiteral("Region"), 1, QStringLiteral("Region"));
+        addVariable(repo(), ds, QStringLiteral("MinQty"), 2, QStringLiteral("Minimum"), QStringLiteral("0"));
+        Report r;
+        r.version = QStringLiteral("Text");
+        r.dataSource = ds;
+        r.filePath = QDir(work).filePath(QStringLiteral("dest.txt"));
+        r.sql = QStringLiteral("Select Region As \"Region\", Qty As \"Qty\" From Sales Where Region = :Region And Qty >= :MinQty");
+        const int id = addReport(repo(), r);
+        auto run = [&](const QStringList &args, QString *out, QString *err) {
+            QProcess p;
+            p.start(tool, args);
+            p.waitForFinished(60000);
+            *out = QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+            *err = QString::fromUtf8(p.readAllStandardError()).trimmed();
+            return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        };
+        QString out, err;
+        const QStringList base = {"--repository", repoArg, "--report", QString::number(id)};
+        QCOMPARE(run(base + QStringList{"--set", "Region=O'Brien"}, &out, &err), 0);
+        QCOMPARE(out, r.filePath);
+        QCOMPARE(readText(r.filePath), QStringLiteral("Region\tQty\nO'Brien\t2\n"));
+        const QString other = QDir(work).filePath(QStringLiteral("other.txt"));
+        QCOMPARE(run(base + QStringList{"--set", "region=West", "--set", "MinQty=7", "--output", other}, &out, &err), 0);
+        QCOMPARE(out, other);
+        QCOMPARE(readText(other), QStringLiteral("Region\tQty\nWest\t7\n"));
+
+        QCOMPARE(run(base, &out, &err), 1);
+        QCOMPARE(err, QStringLiteral("The variable 'Region' has no value and no default value."));
+        QVERIFY(out.isEmpty());
+        QCOMPARE(run(base + QStringList{"--set", "Region=x", "--set", "MinQty=many"}, &out, &err), 1);
+        QVERIFY2(err.contains(QStringLiteral("must be a number")), qPrintable(err));
+        QCOMPARE(run(base + QStringList{"--set", "Nope=1"}, &out, &err), 1);
+        QCOMPARE(err, QStringLiteral("The data source of the report has no variable 'Nope'."));
+        QCOMPARE(run({"--repository", repoArg, "--report", "999"}, &out, &err), 1);
+        QCOMPARE(err, QStringLiteral("The report 999 does not exist."));
+        QCOMPARE(run({"--repository", repoArg, "--report", "abc"}, &out, &err), 2);
+        QVERIFY(err.contains(QStringLiteral("Usage: velmora-report")));
+        QCOMPARE(run({"--report", "1"}, &out, &err), 2);
+        QCOMPARE(run(base + QStringList{"--bogus", "1"}, &out, &err), 2);
+        QCOMPARE(run(base + QStringList{"--set", "novalue"}, &out, &err), 2);
     }
 
     void notInitialised()
