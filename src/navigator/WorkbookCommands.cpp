@@ -34,13 +34,13 @@ ReportEngine &ConsoleEngine()
     return engine;
 }
 
-static void createNewReport(int reportId)
+void createNewReport(int reportId)
 {
     BusyCursor busy;
     ConsoleEngine().OpenReport(reportId, true);
 }
 
-static void createInExisting(int reportId)
+void createReportInExistingWorkbook(int reportId)
 {
     BusyCursor busy;
     const ReportItem report = App::session().GetReport(reportId);
@@ -57,22 +57,25 @@ void OpenReportByMode(QWidget *mainWindow, int reportId)
         const bool intoExisting = existing ? existing->isChecked() : App::OpenInExistingWorkbook;
         const bool asNew = fresh ? fresh->isChecked() : !App::OpenInExistingWorkbook;
         if (intoExisting)
-            createInExisting(reportId);
+            createReportInExistingWorkbook(reportId);
         else if (asNew)
             createNewReport(reportId);
     });
 }
 
+void openReportOnEnter(int reportId)
+{
+    BusyCursor busy;
+    const ReportItem report = App::session().GetReport(reportId);
+    if (!App::OpenInExistingWorkbook)
+        ConsoleEngine().Generate(report.IdReport, true, false, true, 0);
+    else
+        ConsoleEngine().OpenInExisting(report.IdReport);
+}
+
 void OpenReportOnEnter(int reportId)
 {
-    RunCommand(QStringLiteral("modMain.lstRep_KeyDown()"), [&] {
-        BusyCursor busy;
-        const ReportItem report = App::session().GetReport(reportId);
-        if (!App::OpenInExistingWorkbook)
-            ConsoleEngine().Generate(report.IdReport, true, false, true, 0);
-        else
-            ConsoleEngine().OpenInExisting(report.IdReport);
-    });
+    RunCommand(QStringLiteral("modMain.lstRep_KeyDown()"), [&] { openReportOnEnter(reportId); });
 }
 
 void CreateNewReport(int reportId)
@@ -82,7 +85,7 @@ void CreateNewReport(int reportId)
 
 void CreateReportInExistingWorkbook(int reportId)
 {
-    RunCommand(QStringLiteral("modMain.mnuOpExRep_Click()"), [&] { createInExisting(reportId); });
+    RunCommand(QStringLiteral("modMain.mnuOpExRep_Click()"), [&] { createReportInExistingWorkbook(reportId); });
 }
 
 void ProcessReport(int reportId)

@@ -35,6 +35,12 @@ void ProcessReport(int reportId);
 // Origin "mnuImportDocs_Click()".
 int ImportDocument(QTreeWidget *lstRep, int categoryId);
 
+// The entries without an error trap of their own, for a caller that reports failures under its
+// own origin (a double-click that runs one of the entries).
+void createNewReport(int reportId);
+void createReportInExistingWorkbook(int reportId);
+void openReportOnEnter(int reportId);
+
 // The icon of an image-list index (the navigator's ImageList1), used for the imported row.
 void setImageProvider(std::function<QIcon(int)> provider);
 
