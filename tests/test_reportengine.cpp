@@ -251,17 +251,18 @@ private Q_SLOTS:
         Report r = salesReport(ds);
         r.version = QStringLiteral("Text");
         r.sql = QStringLiteral("Select Region As \"Region\", Qty As \"Qty\", Amount As \"Amount\", SoldOn As \"SoldOn\", "
-                               "Secret As \"Secret\", 'a' || chr(9) || 'b€' As \"Note\" From Sales Where Qty <= 3 Order By Qty");
+                               "Secret As \"Secret\", 'a' || chr(9) || 'b€' As \"Note\", 9007199254740993 As \"Big\" "
+                               "From Sales Where Qty <= 3 Order By Qty");
         if (backend == QLatin1String("sqlite"))
             r.sql.replace(QStringLiteral("chr(9)"), QStringLiteral("char(9)"));
         const int id = addReport(repo(), r);
         const QString out = QDir(work).filePath(QStringLiteral("sales.txt"));
         FixedParameterValues defaults;
         engine.Run(id, out, defaults);
-        QCOMPARE(readText(out), QStringLiteral("Region\tQty\tAmount\tSoldOn\tNote\n"
-                                               "East\t1\t1\t2024-03-02\ta b€\n"
-                                               "O'Brien\t2\t4\t2024-03-03\ta b€\n"
-                                               "North\t3\t10.5\t2024-01-31\ta b€\n"));
+        QCOMPARE(readText(out), QStringLiteral("Region\tQty\tAmount\tSoldOn\tNote\tBig\n"
+                                               "East\t1\t1\t2024-03-02\ta b€\t9007199254740993\n"
+                                               "O'Brien\t2\t4\t2024-03-03\ta b€\t9007199254740993\n"
+                                               "North\t3\t10.5\t2024-01-31\ta b€\t9007199254740993\n"));
     }
 
     // Answers are bound, never pasted: quotes and injection attempts are just values.
@@ -434,6 +435,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
         QTest::newRow("empty") << "" << false << "its connection string is empty.";
         QTest::newRow("ole db") << "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=x.mdb" << false << "neither";
+        QTest::newRow("ole db, file db") << "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=x.mdb" << true << "neither";
         QTest::newRow("other scheme") << "mysql://u@h/db" << true << "neither";
         QTest::newRow("plain path, not a file db") << "/tmp/whatever.db" << false << "neither";
         QTest::newRow("missing file") << "sqlite:/nonexistent/velmora.db" << false << "does not exist";

@@ -23,7 +23,7 @@ DataSourceConnection::DataSourceConnection(const QString &connectionString, bool
     QString sqlitePath;
     if (cs.startsWith(QLatin1String("sqlite:"), Qt::CaseInsensitive))
         sqlitePath = cs.mid(7);
-    else if (isJet && !cs.contains(QLatin1String("://")) && !cs.isEmpty())
+    else if (isJet && !cs.contains(QLatin1String("://")) && !cs.contains(QLatin1Char('=')) && !cs.isEmpty())
         sqlitePath = cs;
 
     if (!sqlitePath.isEmpty()) {

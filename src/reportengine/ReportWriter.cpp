@@ -408,8 +408,16 @@ qint64 WriteTextFile(const QString &path, const ReportDefinition &def, QSqlQuery
     qint64 rows = 0;
     while (query.next()) {
         fields.clear();
-        for (int c : shown)
-            fields << cellText(toCell(query.value(c), plan[c].def.type));
+        for (int c : shown) {
+            const QVariant v = query.value(c);
+            const int id = v.typeId();
+            // Whole numbers keep every digit (a double would round ids beyond 2^53).
+            if (plan[c].def.type == ReportColumnDef::Auto && !v.isNull()
+                && (id == QMetaType::LongLong || id == QMetaType::ULongLong || id == QMetaType::Int))
+                fields << v.toString();
+            else
+                fields << cellText(toCell(v, plan[c].def.type));
+        }
         writeLine(fields);
         ++rows;
     }
