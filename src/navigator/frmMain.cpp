@@ -47,6 +47,17 @@ class LabelEditDelegate : public QStyledItemDelegate {
 public:
     LabelEditDelegate(frmMain *main, QTreeWidget *view) : QStyledItemDelegate(view), m_main(main), m_view(view) {}
 
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        ++m_main->m_editing;
+        return QStyledItemDelegate::createEditor(parent, option, index);
+    }
+    void destroyEditor(QWidget *editor, const QModelIndex &index) const override
+    {
+        --m_main->m_editing;
+        QStyledItemDelegate::destroyEditor(editor, index);
+    }
+
     void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override
     {
         auto *line = qobject_cast<QLineEdit *>(editor);
@@ -574,6 +585,7 @@ void frmMain::addListItems(const QList<QTreeWidgetItem *> &items)
 {
     // One sort for the whole batch instead of one placement per row.
     lstRep->setSortingEnabled(false);
+    lstRep->header()->setSectionsClickable(true);
     lstRep->addTopLevelItems(items);
     if (m_sortOn) {
         lstRep->header()->setSortIndicator(m_sortColumn, m_sortOrder);
@@ -718,7 +730,8 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::FocusIn && (watched == lstRep || watched == twRep))
         m_focusView = static_cast<QWidget *>(watched);
-    if (event->type() == QEvent::KeyPress) {
+    // Keys that a label editor lets through (Enter ends the edit) are not commands.
+    if (event->type() == QEvent::KeyPress && m_editing == 0) {
         auto *key = static_cast<QKeyEvent *>(event);
         if (watched == lstRep) {
             m_focusView = lstRep;

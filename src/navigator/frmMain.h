@@ -165,4 +165,5 @@ private:
     Qt::SortOrder m_sortOrder = Qt::DescendingOrder;
     int m_sortColumn = 0;
     int m_programmaticSelect = 0;
+    int m_editing = 0; // label editors open
 };
