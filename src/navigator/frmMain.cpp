@@ -759,12 +759,6 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void frmMain::resizeEvent(QResizeEvent *event)
-{
-    // The layouts keep the path box, tree and list in their places.
-    QMainWindow::resizeEvent(event);
-}
-
 // ---- context menus
 
 void frmMain::setCheckEntries(QAction *checkIn, QAction *checkOut, bool fromContextMenu)
@@ -1039,8 +1033,9 @@ bool frmMain::twRep_AfterLabelEdit(QTreeWidgetItem *node, const QString &newText
         c.Name = newText;
         c.Save();
         accepted = true;
+        node->setText(0, newText);
         if (node->isSelected())
-            txtRep->setText(fullPath(node).section(QLatin1Char('\\'), 0, -2) + (node->parent() ? QStringLiteral("\\") : QString()) + newText);
+            txtRep->setText(fullPath(node));
     });
     return accepted;
 }

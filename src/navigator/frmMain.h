@@ -84,7 +84,6 @@ protected:
     explicit frmMain(QWidget *parent = nullptr);
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
 
 public Q_SLOTS:
     // File, Help (shell)
