@@ -708,6 +708,21 @@ private Q_SLOTS:
         focusTree();
         QTest::keyClick(m->twRep, Qt::Key_Delete);
         QCOMPARE(p.calls.size(), 0);
+        // Another node: its category goes to the bin after one question.
+        const int t = s.NewCategory(1, "T").IdCategory;
+        m->RefreshMe();
+        clickNode(QStringLiteral("c%1").arg(t));
+        focusTree();
+        QTest::keyClick(m->twRep, Qt::Key_Delete);
+        QCOMPARE(p.calls.size(), 1);
+        QCOMPARE(ids(s.GetCategoryList(-1, RepositorySession::Deleted)), QList<int>{t});
+        QVERIFY(!ItemData::findByKey(m->twRep, QStringLiteral("c%1").arg(t)));
+        QCOMPARE(m->selectedNodeKey(), QStringLiteral("c1"));
+        QVERIFY(s.RestoreItems({t}, {}));
+        Sql::exec(s.Connection(), QStringLiteral("Update ZAT_Category Set IdParent = 9999 Where IdCateg = %1").arg(t));
+        s.DeleteItems({}, {t});
+        m->RefreshMe();
+        p.clear();
 
         focusList();
         selectOnly({QStringLiteral("c%1").arg(a), QStringLiteral("r%1").arg(r)});
@@ -717,13 +732,19 @@ private Q_SLOTS:
         QCOMPARE(p.last().title, QStringLiteral("Confirmation"));
         QCOMPARE(p.last().buttons, Prompter::Buttons::YesNo);
         QCOMPARE(p.last().icon, Prompter::Icon::Question);
-        QVERIFY(s.IsRecycleBinEmpty());
+        QVERIFY(!s.GetReport(r).IsDeleted);
         p.answers.enqueue(Prompter::Answer::Yes);
         QTest::keyClick(m->lstRep, Qt::Key_Delete);
         QCOMPARE(p.calls.size(), 2);
         QCOMPARE(ids(s.GetReportList(-1, RepositorySession::Deleted)), QList<int>{r});
-        QCOMPARE(ids(s.GetCategoryList(-1, RepositorySession::Deleted)), QList<int>{a});
+        QCOMPARE(ids(s.GetCategoryList(-1, RepositorySession::Deleted)), (QList<int>{a, t}));
         QCOMPARE(texts(m->lstRep), (QStringList{"keep"}));
+        // Nothing is created inside the bin.
+        clickNode("c2");
+        m->mnuNewExcel->trigger();
+        m->mnuNewCategory->trigger();
+        QCOMPARE(s.GetReportRows(2).size(), 0);
+        QCOMPARE(s.GetSubCategoryRows(2).size(), 0);
 
         // Restore the report from the bin.
         clickNode("c2");
@@ -731,8 +752,13 @@ private Q_SLOTS:
         selectOnly({QStringLiteral("r%1").arg(r)});
         m->mnuRestoreItem->trigger();
         QCOMPARE(m->selectedNodeKey(), QStringLiteral("c2"));
-        QCOMPARE(texts(m->lstRep), QStringList{"A"});
+        QCOMPARE(texts(m->lstRep), (QStringList{"A", "T"}));
         QCOMPARE(s.GetReport(r).IsDeleted, false);
+        // A category whose parent is gone comes back under the root.
+        selectOnly({QStringLiteral("c%1").arg(t)});
+        m->mnuRestoreItem->trigger();
+        QCOMPARE(s.GetCategory(t).IdParent, 1);
+        QCOMPARE(ItemData::findByKey(m->twRep, QStringLiteral("c%1").arg(t))->parent(), ItemData::findByKey(m->twRep, "c1"));
 
         // Delete in the list of the bin empties it, whatever is selected; No keeps it.
         p.clear();

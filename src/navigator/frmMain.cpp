@@ -944,7 +944,8 @@ void frmMain::mnuNewCategory_Click()
 {
     RunCommand(QStringLiteral("modMain.mnuNewCategory_Click()"), [&] {
         QTreeWidgetItem *node = selectedNode();
-        if (!node)
+        // Nothing is created inside the recycle bin: it only holds deleted items.
+        if (!node || ItemData::key(node) == BinKey)
             return;
         const int parent = ItemData::idOfKey(ItemData::key(node));
         const QString name = CreateCategName(parent, QStringLiteral("New Category"));
@@ -963,7 +964,8 @@ void frmMain::mnuNewExcel_Click()
 {
     RunCommand(QStringLiteral("modMain.mnuNewExcel_Click()"), [&] {
         QTreeWidgetItem *node = selectedNode();
-        if (!node)
+        // Nothing is created inside the recycle bin: it only holds deleted items.
+        if (!node || ItemData::key(node) == BinKey)
             return;
         const int category = ItemData::idOfKey(ItemData::key(node));
         const QString name = CreateReportName(category, QStringLiteral("New Report"));
