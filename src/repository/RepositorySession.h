@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Items.h"
+#include "ReportDefinitionItem.h"
 #include "Rows.h"
 
 #include <QList>
@@ -114,6 +115,12 @@ public:
     } navigatorClipboard; // the cut or copied set, kept until the next cut/copy (a cut: until pasted)
 
     // ---- report definitions (properties)
+    ReportDefinitionItem GetReportDefinition(int reportId);
+    // Writes the whole definition in one transaction and stamps Modified (also into def).
+    // Refuses, changing nothing, a report that another user holds checked out.
+    void SaveReportDefinition(ReportDefinitionItem &def);
+    // Data sources a report can read: id and name, Order By Name.
+    QList<QPair<int, QString>> GetReportDataSourceChoices();
 
     // ---- data sources and variables
 
@@ -122,6 +129,32 @@ public:
     QStringList GetMacroList(int categoryId); // "id#$#name", Order By MacroName; 0 = every macro
 
     // ---- security
+    // Names of applications, roles and users (within their application) are unique, compared
+    // without regard to case and surrounding blanks: Add* answer 0 for a blank or taken name,
+    // SaveUser throws. Deletes leave no user-role row, grant or check-out pointing at what is gone.
+    QSqlQuery GetApplicationRows(); // AppName, IdApp, by name
+    int AddApplication(const QString &name); // the new id, 0 = refused
+    // The application, its users, their roles and their check-outs; false when it did not exist.
+    bool DeleteApplication(int idApp);
+    QSqlQuery GetApplicationUserRows(int idApp); // User, UserFName, UserLName, IdUserApp, by user
+    // idUserApp 0: Role, IdRole of every role, by name; otherwise the roles the user holds.
+    QSqlQuery GetRoleRows(int idUserApp);
+    int AddRole(const QString &name); // the new id, 0 = refused
+    // The role with its report grants and user assignments; false when it did not exist.
+    bool DeleteRole(int idRole);
+    // The user ends up holding exactly the given roles (unknown role ids are skipped).
+    bool SaveUserRoles(int idUserApp, const QList<int> &roleIds);
+    QSqlQuery GetUserRow(int idUserApp); // IdUser, UserFName, UserLName, User, Password (stored form)
+    // Creates (idUserApp 0) or updates a user; the password is given as typed and stored scrambled.
+    // Returns the user's id. Throws AppError for a blank or taken user name, an unknown user or
+    // application, or a password that cannot be stored.
+    int SaveUser(int idUserApp, int externalId, const QString &user, const QString &firstName,
+                 const QString &lastName, const QString &password, int idApp);
+    // The user with its roles; the reports it held are released. False when it did not exist.
+    bool DeleteUser(int idUserApp);
+    // The role is granted exactly these live reports; grants of reports in the recycle bin are
+    // kept, since no window shows them. False when the role does not exist.
+    bool SaveRoleReports(int idRole, const QList<int> &reportIds);
 
 private:
     QSqlDatabase openFileConnection(const QString &path, bool createIfMissing);
