@@ -136,9 +136,12 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     });
     connect(lstRep, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem *item) { lstRep_DblClick(item); });
     connect(lstRep->header(), &QHeaderView::sectionClicked, this, &frmMain::lstRep_ColumnClick);
-    for (QWidget *w : {static_cast<QWidget *>(twRep), static_cast<QWidget *>(lstRep)}) {
-        w->installEventFilter(this);
-        static_cast<QAbstractItemView *>(w)->viewport()->installEventFilter(this);
+    for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(twRep), static_cast<QAbstractItemView *>(lstRep)}) {
+        view->installEventFilter(this);
+        view->viewport()->installEventFilter(this);
+        // The menus pop up on the right button's release, not on the platform's request.
+        view->setContextMenuPolicy(Qt::PreventContextMenu);
+        view->viewport()->setContextMenuPolicy(Qt::PreventContextMenu);
     }
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
         if (now == lstRep || now == twRep)
