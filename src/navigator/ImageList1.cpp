@@ -205,9 +205,84 @@ const QList<QIcon> &all()
     return icons;
 }
 
+QPixmap drawTool(const QString &key)
+{
+    QPixmap p = canvas();
+    QPainter g(&p);
+    g.setRenderHint(QPainter::Antialiasing);
+    if (key == QLatin1String("Exit")) {
+        g.setPen(QColor(90, 60, 30));
+        g.setBrush(QColor(170, 120, 60));
+        g.drawRect(2, 1, 8, 14);
+        g.setPen(QPen(Qt::darkRed, 2));
+        g.drawLine(8, 8, 15, 8);
+        g.drawLine(12, 5, 15, 8);
+        g.drawLine(12, 11, 15, 8);
+    } else if (key == QLatin1String("keySave")) {
+        g.setPen(Qt::black);
+        g.setBrush(QColor(40, 60, 140));
+        g.drawRect(1, 1, 14, 14);
+        g.setBrush(Qt::white);
+        g.drawRect(4, 1, 8, 5);
+        g.setBrush(QColor(200, 200, 200));
+        g.drawRect(4, 9, 8, 6);
+    } else if (key == QLatin1String("Cut")) {
+        g.setPen(QPen(Qt::black, 1.2));
+        g.drawLine(4, 1, 10, 11);
+        g.drawLine(12, 1, 6, 11);
+        g.setBrush(Qt::NoBrush);
+        g.drawEllipse(2, 10, 5, 5);
+        g.drawEllipse(9, 10, 5, 5);
+    } else if (key == QLatin1String("Copy")) {
+        g.setPen(QColor(60, 60, 60));
+        g.setBrush(Qt::white);
+        g.drawRect(1, 1, 9, 10);
+        g.drawRect(6, 5, 9, 10);
+    } else if (key == QLatin1String("Paste")) {
+        g.setPen(QColor(90, 60, 30));
+        g.setBrush(QColor(190, 140, 70));
+        g.drawRect(1, 2, 11, 13);
+        g.setBrush(Qt::white);
+        g.drawRect(6, 6, 9, 9);
+        g.setBrush(QColor(120, 120, 120));
+        g.drawRect(4, 1, 5, 3);
+    } else if (key == QLatin1String("Refresh")) {
+        g.setPen(QPen(QColor(20, 130, 40), 2));
+        g.drawArc(2, 2, 12, 12, 90 * 16, 270 * 16);
+        g.setBrush(QColor(20, 130, 40));
+        g.drawPolygon(QPolygon({QPoint(8, 0), QPoint(12, 2), QPoint(8, 5)}));
+    } else if (key == QLatin1String("Properties")) {
+        page(g);
+        g.setPen(QPen(QColor(30, 30, 150), 2));
+        g.drawLine(5, 6, 11, 6);
+        g.drawLine(5, 9, 11, 9);
+        g.drawLine(5, 12, 9, 12);
+    } else if (key == QLatin1String("keyHelp")) {
+        g.setPen(Qt::NoPen);
+        g.setBrush(QColor(30, 90, 200));
+        g.drawEllipse(1, 1, 14, 14);
+        g.setPen(Qt::white);
+        QFont f = g.font();
+        f.setBold(true);
+        f.setPixelSize(11);
+        g.setFont(f);
+        g.drawText(QRect(1, 1, 14, 14), Qt::AlignCenter, QStringLiteral("?"));
+    } else {
+        return QPixmap();
+    }
+    return p;
+}
+
 } // namespace
 
 namespace ImageList1 {
+
+QIcon toolbarIcon(const QString &key)
+{
+    const QPixmap p = drawTool(key);
+    return p.isNull() ? QIcon() : QIcon(p);
+}
+
 
 int normalised(int index) { return index >= 1 && index <= Count ? index : 18; }
 

@@ -12,4 +12,8 @@ QIcon icon(int index);
 // Index actually shown for index (the same fallback as icon()).
 int normalised(int index);
 
+// Pictures of the toolbar buttons that the list has none for, by button key ("Exit", "keySave",
+// "Cut", "Copy", "Paste", "Refresh", "Properties", "keyHelp"); a null icon for other keys.
+QIcon toolbarIcon(const QString &key);
+
 } // namespace ImageList1

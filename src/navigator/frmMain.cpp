@@ -324,13 +324,16 @@ void frmMain::buildToolbar()
         {"Exit", "Exit", 0},         {"keyOpen", "Open database", 25}, {"keySave", "Save", 0},
         {"Cut", "Cut", 0},           {"Copy", "Copy", 0},              {"Paste", "Paste", 0},
         {"Delete", "Delete", 26},    {"Refresh", "Refresh", 0},        {"Find", "Find", 11},
-        {"Properties", "Properties", 3}, {"DSN", "DSN", 8},            {"keyMacro", "Macro Editor", 9},
+        {"Properties", "Properties", 0}, {"DSN", "DSN", 8},            {"keyMacro", "Macro Editor", 9},
         {"keyUsers", "User rights", 30}, {"keyUserRep", "User / Reports", 13}, {"keyImport", "Import reports", 21},
-        {"keyExport", "Export reports", 15}, {"keyHelp", nullptr, 31},
+        {"keyExport", "Export reports", 15}, {"keyHelp", nullptr, 0},
     };
+    Toolbar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
     for (const Button &b : buttons) {
         const QString key = QLatin1String(b.key);
-        QAction *a = Toolbar1->addAction(b.image ? ImageList1::icon(b.image) : QIcon(), key);
+        // The caption doubles as the tooltip; a button without one has an empty caption too.
+        QAction *a = Toolbar1->addAction(b.image ? ImageList1::icon(b.image) : ImageList1::toolbarIcon(key),
+                                         b.tip ? QString::fromLatin1(b.tip) : QString());
         a->setObjectName(key);
         a->setData(key);
         a->setToolTip(b.tip ? QString::fromLatin1(b.tip) : QString());
