@@ -344,11 +344,10 @@ bool RepositorySession::RestoreItems(const QList<int> &categoryIds, const QList<
     }
     bool done = !direct.isEmpty();
     if (!reportIds.isEmpty()) {
-        QSqlDatabase d = db;
         QList<int> restored;
         QList<int> orphans;
         for (qsizetype i = 0; i < reportIds.size(); i += 500) {
-            QSqlQuery q = Sql::exec(d, QStringLiteral("Select IdReport, IdCateg From ZAT_Report Where IdReport %1 And ")
+            QSqlQuery q = Sql::exec(db, QStringLiteral("Select IdReport, IdCateg From ZAT_Report Where IdReport %1 And ")
                                            .arg(Sql::idList(reportIds.mid(i, 500))) + inBin());
             while (q.next()) {
                 const int id = Sql::integer(q, "IdReport");
@@ -473,6 +472,59 @@ int copyReport(const QSqlDatabase &db, int source, int category, const QString &
 
 } // namespace
 
+static void pasteInto(RepositorySession &s, const QSqlDatabase &db, int target, bool cut, const QList<int> &categories,
+                                  const QList<int> &reports, const QHash<int, QString> &reportNames)
+{
+    if (cut) {
+        int sortNr = nextCategorySortNr(db, target);
+        for (int id : categories) {
+            Sql::exec(db, QStringLiteral("Update ZAT_Category Set IdParent = %1 Where IdCateg = %2").arg(target).arg(id));
+            setSortRow(db, QStringLiteral("c"), id, sortNr++);
+        }
+        sortNr = nextReportSortNr(db, target);
+        for (int id : reports) {
+            Sql::exec(db, QStringLiteral("Update ZAT_Report Set IdCateg = %1 Where IdReport = %2").arg(target).arg(id));
+            setSortRow(db, QStringLiteral("e"), id, sortNr++);
+        }
+        return;
+    }
+
+    // Copy: whole sub-trees, read before anything is written so the copies are not copied again.
+    const CategoryRows liveRows = s.GetSubCategoryRows(-1);
+    QHash<int, QList<CategoryRow>> kids;
+    QHash<int, CategoryRow> rowOf;
+    for (const CategoryRow &r : liveRows) {
+        kids[r.IdParent].append(r);
+        rowOf.insert(r.IdCateg, r);
+    }
+    std::function<void(int, int, const QString &)> copyCategory = [&](int source, int parent, const QString &name) {
+        const int id = copyRows(db, "ZAT_Category", QStringLiteral("IdCateg = %1").arg(source), "IdParent", parent,
+                                {{"Name", Sql::nullableText(name)}, {"IsDeleted", 0}})
+                           .value(0);
+        setSortRow(db, QStringLiteral("c"), id, nextCategorySortNr(db, parent));
+        int sortNr = 1;
+        for (const ReportRow &r : s.GetReportRows(source)) {
+            const int copy = copyReport(db, r.IdReport, id, r.Name);
+            setSortRow(db, QStringLiteral("e"), copy, sortNr++);
+        }
+        for (const CategoryRow &child : kids.value(source))
+            if (child.IdCateg != source)
+                copyCategory(child.IdCateg, id, child.Name);
+    };
+    for (int id : categories) {
+        const QString base = rowOf.value(id).Name;
+        const QString name = base.isNull() ? base : uniqueName(base, [&](const QString &n) { return s.CategoryNameExists(n, target); });
+        copyCategory(id, target, name);
+    }
+    int sortNr = nextReportSortNr(db, target);
+    for (int id : reports) {
+        const QString base = reportNames.value(id);
+        const QString name = base.isNull() ? base : uniqueName(base, [&](const QString &n) { return s.ReportNameExists(n, target); });
+        const int copy = copyReport(db, id, target, name);
+        setSortRow(db, QStringLiteral("e"), copy, sortNr++);
+    }
+}
+
 bool RepositorySession::PasteItems(int target)
 {
     if (target == 0)
@@ -511,55 +563,18 @@ bool RepositorySession::PasteItems(int target)
     if (categories.isEmpty() && reports.isEmpty())
         return false;
 
-    if (clip.cut) {
-        int sortNr = nextCategorySortNr(db, target);
-        for (int id : categories) {
-            Sql::exec(db, QStringLiteral("Update ZAT_Category Set IdParent = %1 Where IdCateg = %2").arg(target).arg(id));
-            setSortRow(db, QStringLiteral("c"), id, sortNr++);
-        }
-        sortNr = nextReportSortNr(db, target);
-        for (int id : reports) {
-            Sql::exec(db, QStringLiteral("Update ZAT_Report Set IdCateg = %1 Where IdReport = %2").arg(target).arg(id));
-            setSortRow(db, QStringLiteral("e"), id, sortNr++);
-        }
-        // A moved set can be pasted once.
-        navigatorClipboard = {};
-        return true;
+    // A paste lands whole or not at all: half a copied tree would be worse than none.
+    const bool ownTransaction = db.transaction();
+    try {
+        pasteInto(*this, db, target, clip.cut, categories, reports, reportNames);
+        if (ownTransaction && !db.commit())
+            throw AppError(ErrorNumber::Database, db.lastError().text());
+    } catch (...) {
+        if (ownTransaction)
+            db.rollback();
+        throw;
     }
-
-    // Copy: whole sub-trees, read before anything is written so the copies are not copied again.
-    const CategoryRows liveRows = GetSubCategoryRows(-1);
-    QHash<int, QList<CategoryRow>> kids;
-    QHash<int, CategoryRow> rowOf;
-    for (const CategoryRow &r : liveRows) {
-        kids[r.IdParent].append(r);
-        rowOf.insert(r.IdCateg, r);
-    }
-    std::function<void(int, int, const QString &)> copyCategory = [&](int source, int parent, const QString &name) {
-        const int id = copyRows(db, "ZAT_Category", QStringLiteral("IdCateg = %1").arg(source), "IdParent", parent,
-                                {{"Name", Sql::nullableText(name)}, {"IsDeleted", 0}})
-                           .value(0);
-        setSortRow(db, QStringLiteral("c"), id, nextCategorySortNr(db, parent));
-        int sortNr = 1;
-        for (const ReportRow &r : GetReportRows(source)) {
-            const int copy = copyReport(db, r.IdReport, id, r.Name);
-            setSortRow(db, QStringLiteral("e"), copy, sortNr++);
-        }
-        for (const CategoryRow &child : kids.value(source))
-            if (child.IdCateg != source)
-                copyCategory(child.IdCateg, id, child.Name);
-    };
-    for (int id : categories) {
-        const QString base = rowOf.value(id).Name;
-        const QString name = base.isNull() ? base : uniqueName(base, [&](const QString &n) { return CategoryNameExists(n, target); });
-        copyCategory(id, target, name);
-    }
-    int sortNr = nextReportSortNr(db, target);
-    for (int id : reports) {
-        const QString base = reportNames.value(id);
-        const QString name = base.isNull() ? base : uniqueName(base, [&](const QString &n) { return ReportNameExists(n, target); });
-        const int copy = copyReport(db, id, target, name);
-        setSortRow(db, QStringLiteral("e"), copy, sortNr++);
-    }
+    if (clip.cut)
+        navigatorClipboard = {}; // a moved set can be pasted once
     return true;
 }
