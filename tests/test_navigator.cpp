@@ -484,6 +484,16 @@ private Q_SLOTS:
         QCOMPARE(p.last().icon, Prompter::Icon::Exclamation);
         QVERIFY(!ItemData::findByKey(m->twRep, QStringLiteral("c%1").arg(lost)));
         QVERIFY(ItemData::findByKey(m->twRep, "c2"));
+
+        // With nothing shown, a refresh shows the repository from its root.
+        m->ClearViews();
+        p.clear();
+        Sql::exec(s.Connection(), QStringLiteral("Delete From ZAT_Category Where IdCateg = %1").arg(lost));
+        m->RefreshMe();
+        QCOMPARE(m->selectedNodeKey(), QStringLiteral("c1"));
+        QCOMPARE(m->txtRep->text(), QStringLiteral("Reports"));
+        QCOMPARE(m->panelText(1), QStringLiteral("No. Categories : 0  /  No. Reports : 0"));
+        QCOMPARE(p.calls.size(), 0);
     }
 
     void sortingStaysOn()

@@ -557,6 +557,10 @@ void frmMain::RefreshMe()
             } else if (QTreeWidgetItem *root = m_nodes.value(RootKey)) {
                 selectNode(root);
             }
+        } else {
+            // Nothing shown yet (an earlier load failed, or another repository was opened):
+            // a refresh shows the repository from its root.
+            LoadCateg(RootKey);
         }
         if (QTreeWidgetItem *node = selectedNode())
             txtRep->setText(fullPath(node));

@@ -473,7 +473,7 @@ int copyReport(const QSqlDatabase &db, int source, int category, const QString &
 } // namespace
 
 static void pasteInto(RepositorySession &s, const QSqlDatabase &db, int target, bool cut, const QList<int> &categories,
-                                  const QList<int> &reports, const QHash<int, QString> &reportNames)
+                      const QList<int> &reports, const QHash<int, QString> &reportNames)
 {
     if (cut) {
         int sortNr = nextCategorySortNr(db, target);
