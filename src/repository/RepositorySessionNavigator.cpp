@@ -441,12 +441,15 @@ bool RepositorySession::IsOurClipboard(const QString &clipboardText) const
 namespace {
 
 // Copies a report with everything that defines it; the copy has no synchronisation code, so it
-// is a new report to other repositories, and nobody holds it.
+// is a new report to other repositories, nobody holds it, and it was made now.
 int copyReport(const QSqlDatabase &db, int source, int category, const QString &name)
 {
+    QDateTime now = QDateTime::currentDateTime();
+    now.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
     const QList<int> ids = copyRows(db, "ZAT_Report", QStringLiteral("IdReport = %1").arg(source), "IdCateg", category,
                                     {{"Name", Sql::nullableText(name)}, {"SyncronizeCode", QVariant(QMetaType(QMetaType::QString))},
-                                     {"IdUserAppCheckOut", QVariant(QMetaType(QMetaType::Int))}, {"IsDeleted", 0}});
+                                     {"IdUserAppCheckOut", QVariant(QMetaType(QMetaType::Int))}, {"IsDeleted", 0},
+                                     {"Modified", Sql::dateValue(now)}});
     if (ids.isEmpty())
         return 0;
     const int id = ids.first();
