@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DataSourceItem.h"
 #include "Items.h"
 #include "ReportDefinitionItem.h"
 #include "Rows.h"
@@ -123,10 +124,50 @@ public:
     QList<QPair<int, QString>> GetReportDataSourceChoices();
 
     // ---- data sources and variables
+    DataSourceList GetDataSourceList(); // Order By Name
+    DataSourceItem GetDataSource(int idDataSource); // throws when it does not exist
+    // Reports (recycle bin included) that read the data source, and its variables.
+    int DataSourceReportCount(int idDataSource);
+    int DataSourceVariableCount(int idDataSource);
+    // The variables of a data source by SortNr; leaveOutIdVar 0 = none left out.
+    VariableRows GetVariableRows(int idDataSource, int leaveOutIdVar = 0);
+    // Stores the change records (ChangeRecord form) and removes the deleted variables with their
+    // dependences, in one transaction; writes every stored row's id into field 1 of its record.
+    // False when the data source no longer exists.
+    bool SaveVariables(int idDataSource, QStringList &changes, const QList<int> &deletedIds);
+    // dependsOn true: the variables idVar depends on; false: every dependence in the way of
+    // deleting idVar, in either direction (empty = it may be deleted).
+    DependenceRows GetDependenceRows(int idVar, bool dependsOn);
+    // Names along the path that would make idVar depend on itself once it depends on dependsOn
+    // ("B", "C", "A" when B depends on C, which depends on A = idVar); empty when there is none.
+    QStringList DependenceCycle(int idVar, const QList<int> &dependsOn);
+    // idVar then depends on exactly these variables. False (nothing changed) when one is not
+    // another variable of the same data source or when a cycle would arise.
+    bool SaveDependences(int idVar, const QList<int> &dependsOn);
+    // Removes every dependence GetDependenceRows(idVar, false) reports.
+    void DeleteDependences(int idVar);
 
     // ---- macro library
     QStringList GetMacroCategoryList();  // "id#$#name", Order By Denumire
     QStringList GetMacroList(int categoryId); // "id#$#name", Order By MacroName; 0 = every macro
+    // Creates (categoryId 0) or renames a category; returns its id, 0 when refused (empty name,
+    // a name another category has, a category that no longer exists). reason says why.
+    int SaveMacroCategory(const QString &name, int categoryId, QString *reason = nullptr);
+    // Creates a macro in categoryId (macroId 0) or renames one (categoryId 0 keeps its category,
+    // another id moves it there); returns its id, 0 when refused (empty name, a name another macro
+    // of the same category has, a missing category or macro).
+    int SaveMacro(const QString &name, int categoryId, int macroId, QString *reason = nullptr);
+    QString GetMacroBody(int macroId); // "" when the macro does not exist
+    bool SaveMacroBody(int macroId, const QString &body); // false when the macro does not exist
+    // False while the category holds macros; true when it is gone (also when it was already gone).
+    bool DeleteMacroCategory(int categoryId);
+    // Deletes the macro together with every reference to it and its own references.
+    bool DeleteMacro(int macroId);
+    // The macros a source uses: tip "m" a macro, "r" a report. "id#$#name", Order By MacroName.
+    QStringList GetReferencedMacros(int sourceId, const QString &tip);
+    // The source ends up referencing exactly the given macros; ids of missing macros and a macro's
+    // reference to itself are left out. False when the source does not exist or tip is unknown.
+    bool SaveReferences(int sourceId, const QList<int> &macroIds, const QString &tip);
 
     // ---- security
     // Names of applications, roles and users (within their application) are unique, compared

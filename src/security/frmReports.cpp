@@ -106,15 +106,14 @@ void frmReports::setTickState(QTreeWidgetItem *item, int state)
 
 QString frmReports::HolderText(const QString &name, const QString &firstName, const QString &lastName)
 {
-    // Whichever names the holder has go inside one pair of brackets, separated by a blank.
-    QStringList names;
-    if (!firstName.isEmpty())
-        names << firstName;
-    if (!lastName.isEmpty())
-        names << lastName;
-    if (names.isEmpty())
-        return name;
-    return name + QStringLiteral("  [") + names.join(QLatin1Char(' ')) + QLatin1Char(']');
+    // The layout other tools of the repository show and users know: "  [" before a first name,
+    // "]" after a last name, the two names joined without a blank.
+    QString text = name;
+    if (!firstName.isNull())
+        text += QStringLiteral("  [") + firstName;
+    if (!lastName.isNull())
+        text += lastName + QLatin1Char(']');
+    return text;
 }
 
 void frmReports::LoadMe(int IdItem)
