@@ -418,6 +418,12 @@ QTreeWidgetItem *frmMain::selectedListItem() const
     return selected.isEmpty() ? nullptr : selected.first();
 }
 
+int frmMain::selectedReportId() const
+{
+    const QString key = ItemData::key(selectedListItem());
+    return kindOf(key) == QLatin1Char('r') ? ItemData::idOfKey(key) : 0;
+}
+
 QString frmMain::fullPath(QTreeWidgetItem *node) const
 {
     QStringList parts;
@@ -907,10 +913,8 @@ void frmMain::lstRep_DblClick(QTreeWidgetItem *item)
                 if (id > 0)
                     txtRep->setText(fullPath(node));
             }
-        } else if (mnuOpExRep->isChecked()) {
-            mnuOpExRep_Click();
-        } else if (mnuOpNewRep->isChecked()) {
-            mnuOpNewRep_Click();
+        } else if (kindOf(key) == QLatin1Char('r')) {
+            OpenReportByMode(id);
         }
     });
 }

@@ -56,6 +56,8 @@ public:
     QTreeWidgetItem *selectedNode() const;
     QTreeWidgetItem *selectedListItem() const;
     QString selectedNodeKey() const;
+    // Id of the selected list row when it is a report, else 0.
+    int selectedReportId() const;
 
     QLineEdit *txtRep;
     QTreeWidget *twRep;
@@ -138,6 +140,8 @@ public Q_SLOTS:
     void mnuDelItemProp_Click();
     // Enter on a report row: opens the report by OpenInExistingWorkbook.
     void OpenReportOnEnter(int reportId);
+    // Double-click (or "Open") on a report row: the checked one of the two workbook entries.
+    void OpenReportByMode(int reportId);
 
 private:
     friend class LabelEditDelegate;

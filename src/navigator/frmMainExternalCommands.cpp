@@ -2,8 +2,17 @@
 // to its menu entry, toolbar button or key already; an empty body is a command still to come.
 #include "frmMain.h"
 
+#include "ImageList1.h"
 #include "PropertiesCommands.h"
+#include "UserReportsDialog.h"
+#include "WorkbookCommands.h"
+#include "datasources/frmDSN.h"
+#include "macros/frmMacros.h"
+#include "repository/RepositorySession.h"
 #include "security/Security.h"
+#include "shell/AppState.h"
+#include "shell/ItemData.h"
+#include "shell/frmOptions.h"
 
 void frmMain::mnuViewProp_Click() { PropertiesCommands::Properties(this, twRep, lstRep, m_focusView); }
 void frmMain::mnuRepProp_Click() { PropertiesCommands::mnuRepProp_Click(this, lstRep); }
@@ -17,15 +26,49 @@ void frmMain::mnuWorkingFiles_Click()
     if (ShowWorkingFiles(this))
         RefreshMe();
 }
+void frmMain::mnuUserRep_Click()
+{
+    int user = 0;
+    try {
+        user = App::session().CurrentUserId();
+    } catch (...) {
+        // The dialog reports a connection failure itself.
+    }
+    UserReportsDialog::Show(0, 0, user, this);
+}
 
-void frmMain::mnuOptions_Click() {}
-void frmMain::mnuDSN_Click() {}
-void frmMain::mnuMacro_Click() {}
-void frmMain::mnuUserRep_Click() {}
+void frmMain::mnuOptions_Click() { ShowOptions(this); }
+void frmMain::mnuDSN_Click() { ShowDataSources(this); }
+void frmMain::mnuMacro_Click()
+{
+    // Each macro editor is a window of its own, beside the main window.
+    auto *editor = new frmMacros;
+    editor->setAttribute(Qt::WA_DeleteOnClose);
+    editor->LoadMe(0);
+}
+
+void frmMain::mnuOpNewRep_Click()
+{
+    if (const int id = selectedReportId())
+        WorkbookCommands::CreateNewReport(id);
+}
+void frmMain::mnuOpExRep_Click()
+{
+    if (const int id = selectedReportId())
+        WorkbookCommands::CreateReportInExistingWorkbook(id);
+}
+void frmMain::mnuProcessRep_Click()
+{
+    if (const int id = selectedReportId())
+        WorkbookCommands::ProcessReport(id);
+}
+void frmMain::mnuImportDocs_Click()
+{
+    WorkbookCommands::setImageProvider([](int index) { return ImageList1::icon(index); });
+    WorkbookCommands::ImportDocument(lstRep, selectedNode() ? ItemData::idOfKey(selectedNodeKey()) : 0);
+}
+void frmMain::OpenReportOnEnter(int reportId) { WorkbookCommands::openReportOnEnter(reportId); }
+void frmMain::OpenReportByMode(int reportId) { WorkbookCommands::OpenReportByMode(this, reportId); }
+
 void frmMain::mnuImport_Click() {}
 void frmMain::mnuExport_Click() {}
-void frmMain::mnuOpNewRep_Click() {}
-void frmMain::mnuOpExRep_Click() {}
-void frmMain::mnuProcessRep_Click() {}
-void frmMain::mnuImportDocs_Click() {}
-void frmMain::OpenReportOnEnter(int reportId) { Q_UNUSED(reportId); }
