@@ -917,6 +917,29 @@ private Q_SLOTS:
         clickNode("c1");
         emit m->lstRep->itemDoubleClicked(listItem(m, QStringLiteral("c%1").arg(a)), 0);
         QCOMPARE(m->selectedNodeKey(), QStringLiteral("c%1").arg(a));
+        QCOMPARE(m->txtRep->text(), QStringLiteral("Reports\\A"));
+
+        // With neither workbook entry checked a report's double-click does nothing.
+        ScriptedPrompter p;
+        m->mnuOpExRep->setChecked(false);
+        m->mnuOpNewRep->setChecked(false);
+        QTreeWidgetItem *inside = m->lstRep->topLevelItem(0);
+        emit m->lstRep->itemDoubleClicked(inside, 0);
+        QCOMPARE(p.calls.size(), 0);
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+
+        // In the recycle bin it opens the row's properties instead.
+        s.DeleteItems({ItemData::idOfKey(ItemData::key(inside))}, {});
+        clickNode("c2");
+        QString opened;
+        QTimer::singleShot(0, [&] {
+            if (QWidget *w = QApplication::activeModalWidget()) {
+                opened = w->objectName();
+                w->close();
+            }
+        });
+        emit m->lstRep->itemDoubleClicked(m->lstRep->topLevelItem(0), 0);
+        QTRY_COMPARE(opened, QStringLiteral("frmRepProp"));
     }
 };
 
