@@ -52,7 +52,8 @@ inline QVariant value(const QVariantMap &row, const QString &column) { return ro
 inline QVariant text(const QVariantMap &row, const QString &column)
 {
     const QVariant v = value(row, column);
-    return v.isNull() ? QVariant(QString()) : QVariant(v.toString());
+    // QString("") and not QString(): a null QString is bound as Null.
+    return v.isNull() ? QVariant(QStringLiteral("")) : QVariant(v.toString());
 }
 inline QVariant number(const QVariantMap &row, const QString &column, int fallback = 0)
 {
