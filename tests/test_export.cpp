@@ -505,6 +505,11 @@ private Q_SLOTS:
         ExportRun run(s, o, &rec);
         QVERIFY_THROWS_EXCEPTION(AppError, run.run());
         QVERIFY(rec.texts.last().contains("cannot be created"));
+        // Never over the repository itself.
+        o.packagePath = s.DatabasePath();
+        QVERIFY_THROWS_EXCEPTION(AppError, ExportRun(s, o).run());
+        QVERIFY(Schema::hasLayout(s.Connection()));
+        QCOMPARE(count(s.Connection(), "Select count(*) From ZAT_Category"), 2);
         // An existing package is replaced by the next run.
         o.packagePath = packagePath();
         const int r = add(s.Connection(), "ZAT_Report", "IdReport", {{"Name", "One"}});
