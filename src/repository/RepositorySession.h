@@ -1,6 +1,8 @@
 #pragma once
 
+#include "DataSourceItem.h"
 #include "Items.h"
+#include "ReportDefinitionItem.h"
 #include "Rows.h"
 
 #include <QList>
@@ -81,14 +83,86 @@ public:
     // ---- navigator: lifecycle, recycle bin, clipboard
 
     // ---- report definitions (properties)
+    ReportDefinitionItem GetReportDefinition(int reportId);
+    // Writes the whole definition in one transaction and stamps Modified (also into def).
+    // Refuses, changing nothing, a report that another user holds checked out.
+    void SaveReportDefinition(ReportDefinitionItem &def);
+    // Data sources a report can read: id and name, Order By Name.
+    QList<QPair<int, QString>> GetReportDataSourceChoices();
 
     // ---- data sources and variables
+    DataSourceList GetDataSourceList(); // Order By Name
+    DataSourceItem GetDataSource(int idDataSource); // throws when it does not exist
+    // Reports (recycle bin included) that read the data source, and its variables.
+    int DataSourceReportCount(int idDataSource);
+    int DataSourceVariableCount(int idDataSource);
+    // The variables of a data source by SortNr; leaveOutIdVar 0 = none left out.
+    VariableRows GetVariableRows(int idDataSource, int leaveOutIdVar = 0);
+    // Stores the change records (ChangeRecord form) and removes the deleted variables with their
+    // dependences, in one transaction; writes every stored row's id into field 1 of its record.
+    // False when the data source no longer exists.
+    bool SaveVariables(int idDataSource, QStringList &changes, const QList<int> &deletedIds);
+    // dependsOn true: the variables idVar depends on; false: every dependence in the way of
+    // deleting idVar, in either direction (empty = it may be deleted).
+    DependenceRows GetDependenceRows(int idVar, bool dependsOn);
+    // Names along the path that would make idVar depend on itself once it depends on dependsOn
+    // ("B", "C", "A" when B depends on C, which depends on A = idVar); empty when there is none.
+    QStringList DependenceCycle(int idVar, const QList<int> &dependsOn);
+    // idVar then depends on exactly these variables. False (nothing changed) when one is not
+    // another variable of the same data source or when a cycle would arise.
+    bool SaveDependences(int idVar, const QList<int> &dependsOn);
+    // Removes every dependence GetDependenceRows(idVar, false) reports.
+    void DeleteDependences(int idVar);
 
     // ---- macro library
     QStringList GetMacroCategoryList();  // "id#$#name", Order By Denumire
     QStringList GetMacroList(int categoryId); // "id#$#name", Order By MacroName; 0 = every macro
+    // Creates (categoryId 0) or renames a category; returns its id, 0 when refused (empty name,
+    // a name another category has, a category that no longer exists). reason says why.
+    int SaveMacroCategory(const QString &name, int categoryId, QString *reason = nullptr);
+    // Creates a macro in categoryId (macroId 0) or renames one (categoryId 0 keeps its category,
+    // another id moves it there); returns its id, 0 when refused (empty name, a name another macro
+    // of the same category has, a missing category or macro).
+    int SaveMacro(const QString &name, int categoryId, int macroId, QString *reason = nullptr);
+    QString GetMacroBody(int macroId); // "" when the macro does not exist
+    bool SaveMacroBody(int macroId, const QString &body); // false when the macro does not exist
+    // False while the category holds macros; true when it is gone (also when it was already gone).
+    bool DeleteMacroCategory(int categoryId);
+    // Deletes the macro together with every reference to it and its own references.
+    bool DeleteMacro(int macroId);
+    // The macros a source uses: tip "m" a macro, "r" a report. "id#$#name", Order By MacroName.
+    QStringList GetReferencedMacros(int sourceId, const QString &tip);
+    // The source ends up referencing exactly the given macros; ids of missing macros and a macro's
+    // reference to itself are left out. False when the source does not exist or tip is unknown.
+    bool SaveReferences(int sourceId, const QList<int> &macroIds, const QString &tip);
 
     // ---- security
+    // Names of applications, roles and users (within their application) are unique, compared
+    // without regard to case and surrounding blanks: Add* answer 0 for a blank or taken name,
+    // SaveUser throws. Deletes leave no user-role row, grant or check-out pointing at what is gone.
+    QSqlQuery GetApplicationRows(); // AppName, IdApp, by name
+    int AddApplication(const QString &name); // the new id, 0 = refused
+    // The application, its users, their roles and their check-outs; false when it did not exist.
+    bool DeleteApplication(int idApp);
+    QSqlQuery GetApplicationUserRows(int idApp); // User, UserFName, UserLName, IdUserApp, by user
+    // idUserApp 0: Role, IdRole of every role, by name; otherwise the roles the user holds.
+    QSqlQuery GetRoleRows(int idUserApp);
+    int AddRole(const QString &name); // the new id, 0 = refused
+    // The role with its report grants and user assignments; false when it did not exist.
+    bool DeleteRole(int idRole);
+    // The user ends up holding exactly the given roles (unknown role ids are skipped).
+    bool SaveUserRoles(int idUserApp, const QList<int> &roleIds);
+    QSqlQuery GetUserRow(int idUserApp); // IdUser, UserFName, UserLName, User, Password (stored form)
+    // Creates (idUserApp 0) or updates a user; the password is given as typed and stored scrambled.
+    // Returns the user's id. Throws AppError for a blank or taken user name, an unknown user or
+    // application, or a password that cannot be stored.
+    int SaveUser(int idUserApp, int externalId, const QString &user, const QString &firstName,
+                 const QString &lastName, const QString &password, int idApp);
+    // The user with its roles; the reports it held are released. False when it did not exist.
+    bool DeleteUser(int idUserApp);
+    // The role is granted exactly these live reports; grants of reports in the recycle bin are
+    // kept, since no window shows them. False when the role does not exist.
+    bool SaveRoleReports(int idRole, const QList<int> &reportIds);
 
 private:
     QSqlDatabase openFileConnection(const QString &path, bool createIfMissing);
