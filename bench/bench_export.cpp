@@ -3,6 +3,7 @@
 // reports. The bare copy is SQLite moving whole records between files without decoding them;
 // the export reads every value, applies its rules and writes it again, row by row.
 // Usage: bench_export [report counts...] (build with CMAKE_BUILD_TYPE=Release for real figures)
+#include "TestDb.h"
 #include "repository/RepositorySession.h"
 #include "repository/Sql.h"
 #include "transfer/export/ExportRun.h"
@@ -37,10 +38,12 @@ public:
         auto it = m_queries.find(key);
         if (it == m_queries.end()) {
             QSqlQuery q(m_db);
-            QStringList marks;
-            for (int i = 0; i < columns.size(); ++i)
+            QStringList names, marks;
+            for (const QString &c : columns) {
+                names << (c == QLatin1String("User") ? Sql::userColumn() : c);
                 marks << "?";
-            q.prepare(QStringLiteral("Insert Into %1 (%2) Values (%3)").arg(table, columns.join(','), marks.join(',')));
+            }
+            q.prepare(QStringLiteral("Insert Into %1 (%2) Values (%3)").arg(table, names.join(','), marks.join(',')));
             it = m_queries.insert(key, q);
         }
         for (int i = 0; i < values.size(); ++i)
@@ -184,6 +187,26 @@ int main(int argc, char **argv)
                    .arg(exportMs / bareMs, 5, 'f', 1)
                    .arg(exportMs * 1000.0 / n, 21, 'f', 1);
         out.flush();
+    }
+    // With the test server configured, the same export from a PostgreSQL repository (wall time:
+    // there the round trips count).
+    if (TestDb::postgresAvailable()) {
+        out << "\nPostgreSQL repository\nreports  export wall(ms)  per report(us)\n";
+        for (int n : sizes) {
+            RepositorySession session;
+            TestDb::freshRepository(session, QStringLiteral("postgres"));
+            build(session.Connection(), n);
+            const QList<ExportTreeNode> categories = LoadExportCategories(session);
+            ExportOptions options;
+            options.reportIds = ExportTreeReportIds(categories, LoadExportReports(session, categories));
+            options.packagePath = QDir(dir.path()).filePath(QStringLiteral("pg-package%1.mdb").arg(n));
+            QElapsedTimer timer;
+            timer.start();
+            ExportRun(session, options).run();
+            const double ms = timer.nsecsElapsed() / 1e6;
+            out << QStringLiteral("%1  %2  %3\n").arg(n, 7).arg(ms, 16, 'f', 1).arg(ms * 1000.0 / n, 15, 'f', 1);
+            out.flush();
+        }
     }
     return 0;
 }
