@@ -13,6 +13,7 @@
 #include "shell/AppState.h"
 #include "shell/ItemData.h"
 #include "shell/frmOptions.h"
+#include "transfer/export/ui/frmExport.h"
 
 void frmMain::mnuViewProp_Click() { PropertiesCommands::Properties(this, twRep, lstRep, m_focusView); }
 void frmMain::mnuRepProp_Click() { PropertiesCommands::mnuRepProp_Click(this, lstRep); }
@@ -71,4 +72,4 @@ void frmMain::OpenReportOnEnter(int reportId) { WorkbookCommands::openReportOnEn
 void frmMain::OpenReportByMode(int reportId) { WorkbookCommands::OpenReportByMode(this, reportId); }
 
 void frmMain::mnuImport_Click() {}
-void frmMain::mnuExport_Click() {}
+void frmMain::mnuExport_Click() { ShowExportDialog(this); }
