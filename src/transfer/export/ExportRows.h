@@ -1,0 +1,114 @@
+#pragma once
+
+// Helpers shared by the steps of the export run (not part of the engine's interface).
+
+#include "repository/AppError.h"
+#include "repository/Sql.h"
+
+#include <QHash>
+#include <QList>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QString>
+#include <QVariant>
+#include <QVariantMap>
+
+namespace ExportRows {
+
+// Id lists go to the database in chunks, so that statements stay short however many rows move.
+constexpr int ChunkSize = 500;
+
+inline QList<QList<int>> chunks(const QList<int> &ids, int size = ChunkSize)
+{
+    QList<QList<int>> out;
+    for (int i = 0; i < ids.size(); i += size)
+        out.append(ids.mid(i, size));
+    return out;
+}
+
+// Every row of a statement, each as a map keyed by lower-case column name.
+inline QList<QVariantMap> rows(const QSqlDatabase &db, const QString &sql)
+{
+    QSqlQuery q = Sql::exec(db, sql);
+    QList<QVariantMap> out;
+    const QSqlRecord rec = q.record();
+    QStringList names;
+    for (int i = 0; i < rec.count(); ++i)
+        names << rec.fieldName(i).toLower();
+    while (q.next()) {
+        QVariantMap m;
+        for (int i = 0; i < names.size(); ++i)
+            m.insert(names[i], q.value(i));
+        out.append(m);
+    }
+    return out;
+}
+
+inline QVariant value(const QVariantMap &row, const QString &column) { return row.value(column.toLower()); }
+
+// A null text becomes "", a null number or flag becomes its default.
+inline QVariant text(const QVariantMap &row, const QString &column)
+{
+    const QVariant v = value(row, column);
+    // QString("") and not QString(): a null QString is bound as Null.
+    return v.isNull() ? QVariant(QStringLiteral("")) : QVariant(v.toString());
+}
+inline QVariant number(const QVariantMap &row, const QString &column, int fallback = 0)
+{
+    const QVariant v = value(row, column);
+    return v.isNull() ? QVariant(fallback) : v;
+}
+inline int id(const QVariantMap &row, const QString &column) { return number(row, column).toInt(); }
+
+// Appends rows to the package through one prepared statement per table and column list.
+class Writer {
+public:
+    explicit Writer(const QSqlDatabase &db) : m_db(db) {}
+
+    void append(const QString &table, const Sql::Values &values)
+    {
+        QStringList cols;
+        for (const auto &v : values)
+            cols << v.first;
+        const QString key = table + QLatin1Char('|') + cols.join(QLatin1Char(','));
+        auto it = m_queries.find(key);
+        if (it == m_queries.end()) {
+            QSqlQuery q(m_db);
+            QStringList names, marks;
+            for (const QString &c : cols) {
+                names << (c.compare(QLatin1String("User"), Qt::CaseInsensitive) == 0 ? Sql::userColumn() : c);
+                marks << QStringLiteral("?");
+            }
+            if (!q.prepare(QStringLiteral("Insert Into %1 (%2) Values (%3)")
+                               .arg(table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))))
+                throw failure(q);
+            it = m_queries.insert(key, q);
+        }
+        QSqlQuery &q = it.value();
+        for (int i = 0; i < values.size(); ++i)
+            q.bindValue(i, values[i].second);
+        if (!q.exec())
+            throw failure(q);
+    }
+
+private:
+    static AppError failure(const QSqlQuery &q)
+    {
+        const QSqlError e = q.lastError();
+        bool ok = false;
+        int code = e.nativeErrorCode().toInt(&ok);
+        if (!ok || code == 0)
+            code = ErrorNumber::Database;
+        QString text = e.databaseText().trimmed();
+        if (text.isEmpty())
+            text = e.text().trimmed();
+        return AppError(code, text, QStringLiteral("Velmora package"));
+    }
+
+    QSqlDatabase m_db;
+    QHash<QString, QSqlQuery> m_queries;
+};
+
+} // namespace ExportRows

@@ -1,0 +1,341 @@
+#include "ExportRun.h"
+
+#include "ExportRows.h"
+#include "SyncCode.h"
+#include "repository/PackageFile.h"
+#include "repository/RepositorySession.h"
+#include "repository/Schema.h"
+#include "transfer/TransferProgress.h"
+
+#include <QAtomicInt>
+#include <QDate>
+#include <cmath>
+
+using namespace ExportRows;
+
+const QString ExportRun::PackagePassword = QString::fromLatin1(Schema::PackagePassword);
+
+static QAtomicInt runCounter;
+
+ExportRun::ExportRun(RepositorySession &session, ExportOptions options, TransferProgress *progress)
+    : m_session(session), m_options(std::move(options)), m_progress(progress),
+      m_packageConnection(QStringLiteral("velmora-export-%1").arg(runCounter.fetchAndAddRelaxed(1) + 1))
+{
+    // A report picked twice is exported once.
+    QList<int> unique;
+    QSet<int> seen;
+    for (int id : std::as_const(m_options.reportIds))
+        if (!seen.contains(id)) {
+            seen.insert(id);
+            unique.append(id);
+        }
+    m_options.reportIds = unique;
+}
+
+ExportRun::~ExportRun()
+{
+    m_writer.reset();
+    m_package = QSqlDatabase();
+    PackageFile::close(m_packageConnection);
+}
+
+void ExportRun::setProgress(int value)
+{
+    m_value = value;
+    if (m_progress)
+        m_progress->progress(value, m_maximum);
+}
+
+void ExportRun::status(const QString &text)
+{
+    if (m_progress)
+        m_progress->status(text);
+}
+
+void ExportRun::yield()
+{
+    if (m_progress)
+        m_progress->yield();
+}
+
+void ExportRun::run()
+{
+    auto finish = [this]() {
+        m_writer.reset();
+        if (m_package.isOpen())
+            m_package.commit();
+        m_package = QSqlDatabase();
+        PackageFile::close(m_packageConnection);
+    };
+    try {
+        m_repo = m_session.Connection();
+        m_session.CreateDatabase(m_options.packagePath);
+        m_package = PackageFile::openForWriting(m_options.packagePath, PackagePassword, m_packageConnection);
+        m_package.transaction();
+        m_writer = std::make_unique<Writer>(m_package);
+        preparePackage();
+
+        m_maximum = int(m_options.reportIds.size()) + 4;
+        setProgress(0);
+        exportReports();
+
+        status(QStringLiteral("97% Exporting excel macros ..."));
+        setProgress(m_value + 1);
+        yield();
+        exportMacros();
+
+        status(QStringLiteral("98% Exporting data sources ..."));
+        setProgress(m_value + 1);
+        yield();
+        exportDataSources();
+
+        if (m_options.roles) {
+            status(QStringLiteral("99% Exporting security roles ..."));
+            setProgress(m_value + 1);
+            yield();
+            exportRoles();
+        }
+        if (m_options.users) {
+            status(QStringLiteral("100% Exporting users ..."));
+            setProgress(m_value + 1);
+            yield();
+            exportUsers();
+        }
+        setProgress(0);
+        status(QStringLiteral("Operation completed successfully."));
+        finish();
+    } catch (const std::exception &failure) {
+        const AppError *known = dynamic_cast<const AppError *>(&failure);
+        const AppError error = known ? *known : AppError(ErrorNumber::Generic, QString::fromLocal8Bit(failure.what()));
+        // Codes already in the package must reach the repository too, or the two would disagree.
+        try {
+            flushCodes();
+        } catch (const std::exception &) {
+        }
+        finish();
+        setProgress(0);
+        status(error.description);
+        if (known)
+            throw;
+        throw error;
+    }
+}
+
+void ExportRun::preparePackage()
+{
+    // A new database also holds the recycle bin and the console's own application; a package
+    // holds only the root category, so that every other row it carries is a copied source row.
+    Sql::exec(m_package, QStringLiteral("Delete From ZAT_Category Where IdCateg <> 1"));
+    Sql::exec(m_package, QStringLiteral("Delete From ZAT_Sort Where Not (ItemType = 'c' And IdItem = 1)"));
+    Sql::exec(m_package, QStringLiteral("Delete From ZAT_UserApp"));
+    Sql::exec(m_package, QStringLiteral("Delete From ZAT_App"));
+    // The root's sort row takes the source's id, so that it cannot collide with a copied sort row.
+    const QList<QVariantMap> root =
+        rows(m_repo, QStringLiteral("Select * From ZAT_Sort Where ItemType = 'c' And IdItem = 1 Order By IdSort"));
+    if (!root.isEmpty())
+        Sql::exec(m_package, QStringLiteral("Update ZAT_Sort Set IdSort = ?, SortNr = ? Where ItemType = 'c' And IdItem = 1"),
+                  {id(root.first(), "IdSort"), number(root.first(), "SortNr")});
+    m_categories = {1};
+    m_categorySorts = {1};
+}
+
+static QVariant modifiedValue(const QVariant &source)
+{
+    if (source.isNull())
+        return Sql::dateValue(QDate::currentDate().startOfDay());
+    const QDateTime d = Sql::toDateTime(source);
+    return d.isValid() ? Sql::dateValue(d) : source;
+}
+
+void ExportRun::exportReports()
+{
+    int m = 0;
+    for (const QList<int> &chunk : chunks(m_options.reportIds)) {
+        const QString in = Sql::idList(chunk);
+        QHash<int, QVariantMap> reports;
+        for (const QVariantMap &r : rows(m_repo, QStringLiteral("Select * From ZAT_Report Where IdReport ") + in))
+            reports.insert(id(r, "IdReport"), r);
+        m_settings.clear();
+        m_columns.clear();
+        m_links.clear();
+        m_viewRows.clear();
+        m_sort.clear();
+        for (const QVariantMap &r : rows(m_repo, QStringLiteral("Select * From ZAT_ExcelSheetSettings Where IdReport ")
+                                                     + in + QStringLiteral(" Order By IdReport, IdSetting")))
+            if (!m_settings.contains(id(r, "IdReport")))
+                m_settings.insert(id(r, "IdReport"), r);
+        for (const QVariantMap &r : rows(m_repo, QStringLiteral("Select * From ZAT_ReportCols Where IdReport ") + in
+                                                     + QStringLiteral(" Order By IdReport, IdReportCol")))
+            m_columns[id(r, "IdReport")].append(r);
+        for (const QVariantMap &r : rows(m_repo, QStringLiteral("Select * From ZAT_ReportDS Where IdReport ") + in
+                                                     + QStringLiteral(" Order By IdReport, IdReportDS")))
+            m_links[id(r, "IdReport")].append(r);
+        for (const QVariantMap &r :
+             rows(m_repo, QStringLiteral("Select * From ZAT_SQLViews Where IdSQLView In "
+                                         "(Select IdSQLView From ZAT_ReportDS Where IdReport %1)").arg(in)))
+            m_viewRows.insert(id(r, "IdSQLView"), r);
+        for (const QVariantMap &r : rows(m_repo, QStringLiteral("Select * From ZAT_Sort Where ItemType = 'e' And IdItem ")
+                                                     + in + QStringLiteral(" Order By IdItem, IdSort")))
+            if (!m_sort.contains(id(r, "IdItem")))
+                m_sort.insert(id(r, "IdItem"), r);
+
+        for (int reportId : chunk) {
+            setProgress(++m);
+            const auto it = reports.constFind(reportId);
+            exportReport(reportId, it == reports.constEnd() ? nullptr : &it.value());
+        }
+        flushCodes();
+    }
+}
+
+void ExportRun::exportReport(int R, const QVariantMap *report)
+{
+    if (report) {
+        const QVariantMap &r = *report;
+        const int percent = int(std::nearbyint(double(m_value) * 100.0 / double(m_maximum)));
+        status(QString::number(percent) + QStringLiteral("% Processing report '") + text(r, "Name").toString()
+               + QLatin1Char('\''));
+        yield();
+        QVariant category = 1;
+        if (m_options.folders) {
+            category = number(r, "IdCateg", 1);
+            copyCategoryChain(category.toInt());
+        }
+        QString code = text(r, "SyncronizeCode").toString();
+        const bool newCode = code.isEmpty();
+        if (newCode)
+            code = GenerateSyncronizeCode(m_repo, &m_newCodes, codeDraw);
+        m_writer->append(QStringLiteral("ZAT_Report"),
+                         {{"IdReport", value(r, "IdReport")},
+                          {"Name", text(r, "Name")},
+                          {"FilePath", text(r, "FilePath")},
+                          {"Version", text(r, "Version")},
+                          {"Modified", modifiedValue(value(r, "Modified"))},
+                          {"Description", text(r, "Description")},
+                          {"IdCateg", category},
+                          {"Macro", text(r, "Macro")},
+                          {"IsDeleted", number(r, "IsDeleted")},
+                          {"ShowDeleted", number(r, "ShowDeleted")},
+                          {"DelExSheet", number(r, "DelExSheet")},
+                          {"DestinationFileAtRuntime", number(r, "DestinationFileAtRuntime")},
+                          {"SyncronizeCode", code}});
+        m_reports.insert(R);
+        if (newCode) {
+            m_newCodes.insert(code);
+            m_pendingCodes.append({R, code});
+        }
+    }
+
+    if (const auto s = m_settings.constFind(R); s != m_settings.constEnd()) {
+        const QVariantMap &r = s.value();
+        m_writer->append(QStringLiteral("ZAT_ExcelSheetSettings"),
+                         {{"IdSetting", number(r, "IdSetting")},
+                          {"IdReport", number(r, "IdReport")},
+                          {"SheetName", text(r, "SheetName")},
+                          {"ShowGridLines", text(r, "ShowGridLines")},
+                          {"ShowToolTips", text(r, "ShowToolTips")},
+                          {"ShowAutoFilters", text(r, "ShowAutoFilters")},
+                          {"FontName", text(r, "FontName")},
+                          {"FontSize", number(r, "FontSize", 8)},
+                          {"ReportTitle", text(r, "ReportTitle")},
+                          {"FreezPanel", text(r, "FreezPanel")},
+                          {"GroupCols", text(r, "GroupCols")}});
+    }
+    for (const QVariantMap &r : m_columns.value(R))
+        m_writer->append(QStringLiteral("ZAT_ReportCols"),
+                         {{"IdReportCol", number(r, "IdReportCol")},
+                          {"IdReport", number(r, "IdReport")},
+                          {"Name", text(r, "Name")},
+                          {"Type", number(r, "Type")},
+                          {"Width", number(r, "Width")},
+                          {"Hide", number(r, "Hide")},
+                          {"AutoSum", number(r, "AutoSum")}});
+    const QList<QVariantMap> links = m_links.value(R);
+    if (!links.isEmpty()) {
+        const QVariantMap &r = links.first();
+        m_writer->append(QStringLiteral("ZAT_ReportDS"),
+                         {{"IdReportDS", number(r, "IdReportDS")},
+                          {"IdReport", number(r, "IdReport")},
+                          {"IdSQLView", number(r, "IdSQLView")},
+                          {"IdDataSource", number(r, "IdDataSource")}});
+    }
+    for (const QVariantMap &link : links) {
+        const auto v = m_viewRows.constFind(id(link, "IdSQLView"));
+        if (v == m_viewRows.constEnd())
+            continue;
+        // A view shared by several reports is written once: the package keeps ids unique.
+        const int viewId = id(v.value(), "IdSQLView");
+        if (!m_views.contains(viewId)) {
+            m_writer->append(QStringLiteral("ZAT_SQLViews"),
+                             {{"IdSQLView", viewId},
+                              {"strSQLView", text(v.value(), "strSQLView")},
+                              {"Description", text(v.value(), "Description")}});
+            m_views.insert(viewId);
+        }
+        break;
+    }
+    if (const auto s = m_sort.constFind(R); s != m_sort.constEnd()) {
+        const QVariantMap &r = s.value();
+        m_writer->append(QStringLiteral("ZAT_Sort"),
+                         {{"IdSort", number(r, "IdSort")},
+                          {"ItemType", QStringLiteral("e")},
+                          {"IdItem", number(r, "IdItem")},
+                          {"SortNr", number(r, "SortNr")}});
+    }
+}
+
+void ExportRun::copyCategoryChain(int C)
+{
+    // Stops at a category already handled (its ancestors were handled with it) and at the root;
+    // the handled set also ends a parent loop.
+    while (!m_chainDone.contains(C)) {
+        m_chainDone.insert(C);
+        int parent = 0;
+        const QList<QVariantMap> category =
+            rows(m_repo, QStringLiteral("Select * From ZAT_Category Where IdCateg = %1").arg(C));
+        if (!category.isEmpty() && !m_categories.contains(C)) {
+            const QVariantMap &r = category.first();
+            m_writer->append(QStringLiteral("ZAT_Category"),
+                             {{"IdCateg", C},
+                              {"Name", text(r, "Name")},
+                              {"Description", text(r, "Description")},
+                              {"IdParent", number(r, "IdParent")},
+                              {"IsDeleted", number(r, "IsDeleted")},
+                              {"ShowDeleted", number(r, "ShowDeleted")}});
+            m_categories.insert(C);
+            parent = id(r, "IdParent");
+        }
+        const QList<QVariantMap> sort = rows(
+            m_repo, QStringLiteral("Select * From ZAT_Sort Where ItemType = 'c' And IdItem = %1 Order By IdSort").arg(C));
+        if (!sort.isEmpty() && !m_categorySorts.contains(C)) {
+            m_writer->append(QStringLiteral("ZAT_Sort"),
+                             {{"IdSort", value(sort.first(), "IdSort")},
+                              {"ItemType", QStringLiteral("c")},
+                              {"IdItem", C},
+                              {"SortNr", number(sort.first(), "SortNr")}});
+            m_categorySorts.insert(C);
+        }
+        if (parent < 2)
+            return;
+        C = parent;
+    }
+}
+
+void ExportRun::flushCodes()
+{
+    if (m_pendingCodes.isEmpty())
+        return;
+    const bool tx = m_repo.transaction();
+    try {
+        for (const auto &[reportId, code] : std::as_const(m_pendingCodes))
+            Sql::exec(m_repo, QStringLiteral("Update ZAT_Report Set SyncronizeCode = ? Where IdReport = %1").arg(reportId),
+                      {code});
+        if (tx && !m_repo.commit())
+            throw AppError(ErrorNumber::Database, m_repo.lastError().text());
+    } catch (...) {
+        if (tx)
+            m_repo.rollback();
+        throw;
+    }
+    m_pendingCodes.clear();
+}

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "ExportOptions.h"
+#include "repository/AppError.h"
+
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <functional>
+#include <memory>
+
+class RepositorySession;
+class TransferProgress;
+namespace ExportRows { class Writer; }
+
+// The macros a report uses: its references of kind "r" and, through references of kind "m",
+// every macro those use in turn (each once, loops included). Texts "id#$#name".
+QStringList GetReportMacros(const QSqlDatabase &db, int reportId);
+
+// The same for many reports at once, in order: each report's macros, then what they use.
+QList<int> ReportMacroIds(const QSqlDatabase &db, const QList<int> &reportIds);
+
+// Every macro reachable from start through references of kind "m", start first.
+QList<int> MacroDependences(const QSqlDatabase &db, int start);
+
+// One export run: creates the package, copies the chosen reports with their rows and folders,
+// then macros, data sources, roles and users. Everything is written in one transaction that is
+// committed when the run ends, also when it fails, so that what was written stays.
+class ExportRun {
+public:
+    ExportRun(RepositorySession &session, ExportOptions options, TransferProgress *progress = nullptr);
+    ~ExportRun();
+
+    // Throws the first failure of the report, data-source, role or user steps.
+    void run();
+
+    // The macro step does not end the run; its failures are handed here (origin "ExportMacros()").
+    std::function<void(const AppError &, const QString &origin)> onStepFailure;
+
+    // For the caller, after run(): the macros and data sources the run chose.
+    QList<int> macroIds() const { return m_macroIds; }
+    QList<int> dataSourceIds() const { return m_dataSourceIds; }
+
+    // Source of the random draws for new codes (tests); the system's random source by default.
+    std::function<double()> codeDraw;
+
+    static const QString PackagePassword;
+
+private:
+    void preparePackage();
+    void exportReports();
+    void exportReport(int reportId, const QVariantMap *report);
+    void copyCategoryChain(int categoryId);
+    void flushCodes();
+    void exportMacros();
+    void exportDataSources();
+    void copyDependences(int varId);
+    void exportRoles();
+    void exportUsers();
+    QList<int> grantedRoleIds();
+
+    void setProgress(int value);
+    void status(const QString &text);
+    void yield();
+
+    RepositorySession &m_session;
+    ExportOptions m_options;
+    TransferProgress *m_progress;
+    QSqlDatabase m_repo;
+    QSqlDatabase m_package;
+    QString m_packageConnection;
+    std::unique_ptr<ExportRows::Writer> m_writer;
+    int m_value = 0;
+    int m_maximum = 0;
+
+    // What the package holds, so that nothing is appended twice.
+    QSet<int> m_reports, m_categories, m_categorySorts, m_chainDone, m_views;
+    QSet<int> m_dataSources, m_vars, m_dependences, m_varsWalked, m_grants, m_roles;
+    QHash<int, QList<QVariantMap>> m_dependencesOf; // IdVar -> its rows, loaded ahead
+    QSet<QString> m_newCodes;
+    QList<QPair<int, QString>> m_pendingCodes; // written back to the repository in batches
+    QList<int> m_macroIds, m_dataSourceIds;
+    QList<int> m_roleIds;
+    bool m_roleIdsRead = false;
+
+    // Rows of the current chunk of reports, by IdReport.
+    QHash<int, QVariantMap> m_settings, m_sort;
+    QHash<int, QList<QVariantMap>> m_columns, m_links;
+    QHash<int, QVariantMap> m_viewRows; // by IdSQLView
+};
