@@ -12,6 +12,21 @@
 #include "transfer/import/ImportRun.h"
 #include "transfer/import/PackageTree.h"
 #include "transfer/import/SyncPairing.h"
+#include "transfer/import/ui/frmImport.h"
+#include "transfer/import/ui/frmSyncronize.h"
+
+#include "shell/AppState.h"
+#include "shell/ItemData.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QTreeWidget>
 
 #include <QDir>
 #include <QFile>
@@ -113,6 +128,9 @@ QMap<QString, int> counts(const QSqlDatabase &db)
 class TestImport : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // The console's session is a static: close it while Qt's connection registry still exists.
+    void cleanupTestCase() { App::session().ResetConnection(); }
+
     void percentRoundsHalvesToEven_data()
     {
         QTest::addColumn<int>("value");
@@ -646,6 +664,184 @@ private Q_SLOTS:
         const QString userRoles = QStringLiteral("Select u.%1, o.Role From ZAT_UserApp_Role g Inner Join ZAT_UserApp u On u.IdUserApp = g.IdUserApp "
                                                  "Inner Join ZAT_Role o On o.IdRole = g.IdRole Order By 1").arg(Sql::userColumn());
         QCOMPARE(row(db, userRoles), QStringList({"ann|Readers"}));
+    }
+
+    // ---- the dialogs
+
+    void dialogOpensWithItsDefaults()
+    {
+        ScriptedPrompter prompts;
+        frmImport dlg;
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("Import Reports from MS Access (.mdb) database"));
+        QVERIFY(dlg.findChild<QRadioButton *>("optDepMacros")->isChecked());
+        QVERIFY(dlg.findChild<QRadioButton *>("optDSNSel")->isChecked());
+        QVERIFY(!dlg.chkRoles->isChecked() && !dlg.chkUsers->isChecked());
+        QCOMPARE(dlg.cmdExport->text(), QStringLiteral("&Import"));
+        QCOMPARE(dlg.cmdSyncronize->text(), QStringLiteral("Syncronize Reports"));
+        QVERIFY(dlg.ProgressBar1->isHidden());
+        QVERIFY(dlg.txtDestination->isReadOnly());
+
+        // Without a package every command asks for one.
+        dlg.cmdExport_Click();
+        dlg.cmdDSN_Click();
+        dlg.cmdMacros_Click();
+        dlg.cmdSyncronize_Click();
+        QCOMPARE(prompts.messages(), QStringList({"Select File path!", "Select source database!", "Select source database!",
+                                                  "Select source database!"}));
+        QCOMPARE(prompts.calls[0].icon, Prompter::Icon::Exclamation);
+        QCOMPARE(prompts.calls[0].title, QStringLiteral("Velmora"));
+    }
+
+    void treeFromPackageAndTicks()
+    {
+        ScriptedPrompter prompts;
+        const QString path = packagePath("gui-tree");
+        buildRichPackage(path);
+        frmImport dlg;
+        prompts.files.enqueue(path);
+        dlg.cmdBrowse_Click();
+        QCOMPARE(prompts.last().kind, QStringLiteral("open"));
+        QCOMPARE(prompts.last().title, QStringLiteral("Select source database ..."));
+        QCOMPARE(dlg.txtPath->text(), path);
+        QTreeWidgetItem *root = ItemData::findByKey(dlg.twRep, "c1");
+        QTreeWidgetItem *sales = ItemData::findByKey(dlg.twRep, "c10");
+        QTreeWidgetItem *r101 = ItemData::findByKey(dlg.twRep, "r101");
+        QVERIFY(root && sales && r101);
+        QCOMPARE(frmImport::picture(root), 15);
+        QCOMPARE(frmImport::picture(sales), 12);
+        QCOMPARE(r101->parent(), sales);
+        QCOMPARE(r101->text(0), OddName);
+        QCOMPARE(ItemData::tag(r101).toInt(), 10);
+        QCOMPARE(frmImport::picture(r101), 16);
+        QCOMPARE(dlg.panel2->text(), QStringLiteral("2 reports disponible"));
+        dlg.twRep_DblClick(r101);
+        QCOMPARE(frmImport::picture(r101), 17);
+        dlg.twRep_DblClick(sales); // categories are not ticked
+        QCOMPARE(frmImport::picture(sales), 12);
+        dlg.cmdCheckAll_Click();
+        QCOMPARE(frmImport::picture(ItemData::findByKey(dlg.twRep, "r102")), 17);
+        dlg.cmdClearAll_Click();
+        QCOMPARE(frmImport::picture(r101), 16);
+
+        // A file that is not a package: the error box, an empty tree.
+        const QString junk = packagePath("gui-junk");
+        QFile f(junk);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(1024, 'j'));
+        f.close();
+        prompts.files.enqueue(junk);
+        dlg.cmdBrowse_Click();
+        QCOMPARE(dlg.twRep->topLevelItemCount(), 0);
+        QCOMPARE(prompts.last().icon, Prompter::Icon::Critical);
+        QVERIFY(prompts.last().text.contains("frmMain.LoadCateg()"));
+    }
+
+    void importRunFromTheDialog_data() { TestDb::addBackends(); }
+    void importRunFromTheDialog()
+    {
+        QFETCH(QString, backend);
+        ScriptedPrompter prompts;
+        RepositorySession &s = TestDb::freshAppSession(backend);
+        QSqlDatabase db = s.Connection();
+        const int categ = Sql::insert(db, "ZAT_Category", "IdCateg", {{"Name", "Target"}, {"IdParent", 1}, {"IsDeleted", 0}});
+        const QString path = packagePath("gui-run-" + backend);
+        buildRichPackage(path);
+        frmImport dlg;
+        dlg.IdCategDest = categ;
+        prompts.files.enqueue(path);
+        dlg.cmdBrowse_Click();
+        dlg.twRep_DblClick(ItemData::findByKey(dlg.twRep, "r101"));
+
+        prompts.answers.enqueue(Prompter::Answer::No);
+        dlg.cmdExport_Click();
+        QCOMPARE(prompts.last().text, QStringLiteral("Import selected reports?"));
+        QCOMPARE(prompts.last().buttons, Prompter::Buttons::YesNo);
+        QCOMPARE(rowCount(db, "ZAT_Report", QStringLiteral("IdCateg = %1").arg(categ)), 0);
+
+        prompts.clear();
+        dlg.cmdExport_Click();
+        QCOMPARE(prompts.messages(), QStringList({"Import selected reports?"}));
+        QCOMPARE(dlg.panel1->text(), QStringLiteral("Operation completed successfully."));
+        QVERIFY(dlg.ProgressBar1->isHidden());
+        QVERIFY(!dlg.cmdSyncronize->isHidden() && dlg.cmdExport->isEnabled() && dlg.cmdClose->isEnabled());
+        QCOMPARE(scalarText(db, QStringLiteral("Select Name From ZAT_Report Where IdCateg = %1").arg(categ)), OddName);
+        QCOMPARE(dlg.colSelMacros, QList<int>({902, 901})); // what the report uses comes first
+        QCOMPARE(rowCount(db, "ZAT_DataSource"), 0);      // selected data sources: none
+
+        // A failing run: the description in the status bar, then the error box; the dialog is idle again.
+        Sql::exec(db, "Create Unique Index IX_Test_Macro On ZAT_Macros (MacroName)");
+        Sql::exec(db, "Create Unique Index IX_Test_Report On ZAT_Report (Name)");
+        prompts.clear();
+        dlg.cmdExport_Click();
+        QCOMPARE(prompts.messages().size(), 2);
+        QCOMPARE(prompts.last().icon, Prompter::Icon::Critical);
+        QVERIFY(prompts.last().text.contains("cmdExport_Click()"));
+        QVERIFY(!dlg.panel1->text().isEmpty());
+        QVERIFY(prompts.last().text.contains(dlg.panel1->text()));
+        QVERIFY(dlg.ProgressBar1->isHidden());
+        QVERIFY(!dlg.cmdSyncronize->isHidden() && dlg.cmdExport->isEnabled());
+    }
+
+    void synchronisationDialog_data() { TestDb::addBackends(); }
+    void synchronisationDialog()
+    {
+        QFETCH(QString, backend);
+        ScriptedPrompter prompts;
+        RepositorySession &s = TestDb::freshAppSession(backend);
+        Sql::insert(s.Connection(), "ZAT_Report", "IdReport", {{"Name", "Partner"}, {"IdCateg", 1}, {"IsDeleted", 0}, {"SyncronizeCode", Code1}});
+        const QString path = packagePath("gui-sync-" + backend);
+        buildRichPackage(path);
+        {
+            PackageBuilder extra(path + ".tmp"); // keeps the builder's connection counter honest
+        }
+        {
+            QSqlDatabase pkg = PackageFile::openForWriting(path, Schema::PackagePassword, "sync-extra");
+            Sql::insertRow(pkg, "ZAT_Report", {{"IdReport", 103}, {"Name", "Binned"}, {"IsDeleted", 1}});
+            pkg = QSqlDatabase();
+            PackageFile::close("sync-extra");
+        }
+        frmImport dlg;
+        dlg.txtPath->setText(path);
+
+        // First visit: check the listing, tick the matched line, OK.
+        bool done = false;
+        QTimer::singleShot(0, this, [&] {
+            auto *w = qobject_cast<frmSyncronize *>(QApplication::activeModalWidget());
+            QVERIFY(w);
+            QCOMPARE(w->windowTitle(), QStringLiteral("Syncronize Reports"));
+            QCOMPARE(w->lstRep->topLevelItemCount(), 3); // deleted package reports are listed too
+            QTreeWidgetItem *matched = ItemData::findByKey(w->lstRep, "k" + Code1);
+            QVERIFY(matched);
+            QCOMPARE(matched->text(1), QStringLiteral("Partner"));
+            QVERIFY(matched->font(0).bold() && matched->font(1).bold());
+            QCOMPARE(matched->foreground(0).color(), QColor(0, 0, 255));
+            QCOMPARE(matched->foreground(1).color(), QColor(0, 128, 0));
+            QTreeWidgetItem *plain = ItemData::findByKey(w->lstRep, "k" + Code2);
+            QVERIFY(plain && !plain->font(0).bold() && plain->text(1).isEmpty());
+            QVERIFY(ItemData::findByKey(w->lstRep, "k1")); // "Binned" has no code: keyed by position
+            matched->setCheckState(0, Qt::Checked);
+            w->cmdOK->click();
+            done = true;
+        });
+        dlg.cmdSyncronize_Click();
+        QTRY_VERIFY(done);
+        QCOMPARE(dlg.colSyncRep, SyncPairs({qMakePair(101, Code1)}));
+
+        // Second visit: the tick is restored; Check All then Cancel keeps the earlier choice.
+        done = false;
+        QTimer::singleShot(0, this, [&] {
+            auto *w = qobject_cast<frmSyncronize *>(QApplication::activeModalWidget());
+            QVERIFY(w);
+            QCOMPARE(ItemData::findByKey(w->lstRep, "k" + Code1)->checkState(0), Qt::Checked);
+            QCOMPARE(ItemData::findByKey(w->lstRep, "k" + Code2)->checkState(0), Qt::Unchecked);
+            w->cmdCheckAll->click();
+            w->cmdCancel->click();
+            done = true;
+        });
+        dlg.cmdSyncronize_Click();
+        QTRY_VERIFY(done);
+        QCOMPARE(dlg.colSyncRep, SyncPairs({qMakePair(101, Code1)}));
+        QVERIFY(prompts.calls.isEmpty());
     }
 
     void treeShowsEveryLiveReport()
