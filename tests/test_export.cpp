@@ -8,6 +8,21 @@
 #include "transfer/export/ExportRun.h"
 #include "transfer/export/ExportTree.h"
 #include "transfer/export/SyncCode.h"
+#include "transfer/export/ui/frmExport.h"
+#include "transfer/export/ui/frmExportDSN.h"
+#include "transfer/export/ui/frmExportMacros.h"
+#include "ScriptedPrompter.h"
+#include "shell/ItemData.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTextEdit>
+#include <QTimer>
+#include <QTreeWidget>
 
 #include <QDir>
 #include <QRegularExpression>
@@ -490,6 +505,11 @@ private Q_SLOTS:
         ExportRun run(s, o, &rec);
         QVERIFY_THROWS_EXCEPTION(AppError, run.run());
         QVERIFY(rec.texts.last().contains("cannot be created"));
+        // Never over the repository itself.
+        o.packagePath = s.DatabasePath();
+        QVERIFY_THROWS_EXCEPTION(AppError, ExportRun(s, o).run());
+        QVERIFY(Schema::hasLayout(s.Connection()));
+        QCOMPARE(count(s.Connection(), "Select count(*) From ZAT_Category"), 2);
         // An existing package is replaced by the next run.
         o.packagePath = packagePath();
         const int r = add(s.Connection(), "ZAT_Report", "IdReport", {{"Name", "One"}});
@@ -499,6 +519,213 @@ private Q_SLOTS:
         ExportRun(s, o).run();
         Package p(o.packagePath);
         QCOMPARE(p.count("Select count(*) From ZAT_Report"), 0);
+    }
+
+    // ---- the dialog and the pickers
+
+    void dialogLoads()
+    {
+        auto &app = TestDb::freshAppSession("sqlite");
+        const auto s = ExportFixture::build(app.Connection());
+        frmExport dlg;
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("Export Reports to MS Access (.mdb) database"));
+        QVERIFY(dlg.optDepMacros->isChecked() && dlg.optDSNDep->isChecked());
+        QVERIFY(dlg.chkUsers->isChecked() && dlg.chkRoles->isChecked() && dlg.chkCategories->isChecked());
+        QVERIFY(dlg.txtPath->text().isEmpty());
+        QVERIFY(dlg.ProgressBar1->isHidden());
+        QCOMPARE(dlg.cmdBrowse->toolTip(), QStringLiteral("Browse"));
+        QCOMPARE(dlg.findChild<QPushButton *>("cmdExport")->text(), QStringLiteral("&Export"));
+        QCOMPARE(dlg.panelText(2), QStringLiteral("4 reports disponible"));
+        QVERIFY(ItemData::findByKey(dlg.twRep, "c1"));
+        QVERIFY(!ItemData::findByKey(dlg.twRep, "c2"));
+        QCOMPARE(ItemData::key(dlg.twRep->currentItem()), QStringLiteral("c1"));
+        QTreeWidgetItem *alpha = ItemData::findByKey(dlg.twRep, "r" + QString::number(s.alpha));
+        QVERIFY(alpha);
+        QCOMPARE(ItemData::key(alpha->parent()), "c" + QString::number(s.catB));
+        QCOMPARE(ItemData::key(alpha->parent()->parent()), "c" + QString::number(s.catA));
+        QCOMPARE(ItemData::tag(alpha).toInt(), s.catB);
+        QCOMPARE(frmExport::mark(alpha), frmExport::MarkNotSelected);
+
+        // Marks: Check All, Clear All, double-click on a report (a category does nothing).
+        dlg.cmdCheckAll->click();
+        QCOMPARE(frmExport::mark(alpha), frmExport::MarkSelected);
+        dlg.cmdClearAll->click();
+        QCOMPARE(frmExport::mark(alpha), frmExport::MarkNotSelected);
+        dlg.twRep->setCurrentItem(alpha);
+        emit dlg.twRep->itemDoubleClicked(alpha, 0);
+        QCOMPARE(frmExport::mark(alpha), frmExport::MarkSelected);
+        emit dlg.twRep->itemDoubleClicked(alpha, 0);
+        QCOMPARE(frmExport::mark(alpha), frmExport::MarkNotSelected);
+        QTreeWidgetItem *cat = alpha->parent();
+        dlg.twRep->setCurrentItem(cat);
+        emit dlg.twRep->itemDoubleClicked(cat, 0);
+        QCOMPARE(frmExport::mark(cat), 0);
+    }
+
+    void dialogExports()
+    {
+        auto &app = TestDb::freshAppSession("sqlite");
+        const auto s = ExportFixture::build(app.Connection());
+        ScriptedPrompter prompts;
+        frmExport dlg;
+        dlg.cmdExport->click();
+        QCOMPARE(prompts.last().text, QStringLiteral("Select File path!"));
+        QCOMPARE(prompts.last().icon, Prompter::Icon::Exclamation);
+        QCOMPARE(prompts.last().title, QStringLiteral("Velmora"));
+
+        // Browse: the save dialog's texts; a cancel leaves the path alone.
+        const QString path = packagePath();
+        prompts.files.enqueue(path);
+        dlg.cmdBrowse->click();
+        QCOMPARE(prompts.last().kind, QStringLiteral("save"));
+        QCOMPARE(prompts.last().title, QStringLiteral("Enter file name and path ..."));
+        QCOMPARE(prompts.last().filter, QStringLiteral("Microsoft Access Database(*.mdb)|*.mdb"));
+        QCOMPARE(prompts.last().defaultText, QStringLiteral("*.mdb"));
+        QCOMPARE(dlg.txtPath->text(), path);
+        dlg.cmdBrowse->click();
+        QCOMPARE(dlg.txtPath->text(), path);
+
+        prompts.answers.enqueue(Prompter::Answer::No);
+        dlg.cmdExport->click();
+        QCOMPARE(prompts.last().text, QStringLiteral("Export selected reports?"));
+        QCOMPARE(prompts.last().buttons, Prompter::Buttons::YesNo);
+        QCOMPARE(prompts.last().icon, Prompter::Icon::Question);
+        QVERIFY(!QFile::exists(path));
+
+        for (int id : {s.gamma, s.alpha}) {
+            QTreeWidgetItem *n = ItemData::findByKey(dlg.twRep, "r" + QString::number(id));
+            dlg.setMark(n, frmExport::MarkSelected);
+        }
+        dlg.chkUsers->setChecked(false);
+        prompts.clear();
+        prompts.answers.enqueue(Prompter::Answer::Yes);
+        dlg.cmdExport->click();
+        QCOMPARE(prompts.calls.size(), 1);
+        QCOMPARE(dlg.panelText(1), QStringLiteral("Operation completed successfully."));
+        QVERIFY(dlg.ProgressBar1->isHidden());
+        for (QPushButton *b : {dlg.cmdBrowse, dlg.cmdCheckAll, dlg.cmdClearAll, dlg.cmdClose, dlg.cmdDSN,
+                               dlg.cmdExport, dlg.cmdMacros})
+            QVERIFY(b->isEnabled());
+        QCOMPARE(dlg.colDSN, (QList<int>{s.ds1, s.ds2}));
+        QCOMPARE(dlg.colSelMacros, (QList<int>{s.m1, s.m2, s.m3}));
+        {
+            Package p(path);
+            QCOMPARE(p.ids("Select IdReport From ZAT_Report Order By IdReport"), (QList<int>{s.alpha, s.gamma}));
+            QCOMPARE(p.count("Select count(*) From ZAT_UserApp"), 0);
+        }
+
+        // A failing run: the error box, the description in the status bar, the window usable.
+        dlg.txtPath->setText("/nonexistent-dir/x/p.mdb");
+        prompts.clear();
+        prompts.answers.enqueue(Prompter::Answer::Yes);
+        dlg.cmdExport->click();
+        QCOMPARE(prompts.calls.size(), 2);
+        QVERIFY(prompts.last().text.startsWith("Number : "));
+        QVERIFY(prompts.last().text.endsWith("\rOrigin : cmdExport_Click()"));
+        QVERIFY(dlg.panelText(1).contains("cannot be created"));
+        QVERIFY(dlg.cmdExport->isEnabled() && dlg.ProgressBar1->isHidden());
+    }
+
+    void macroPicker()
+    {
+        auto &app = TestDb::freshAppSession("sqlite");
+        const auto s = ExportFixture::build(app.Connection());
+        frmExport dlg;
+        dlg.colSelMacros = {s.m5};
+        bool done = false;
+        QTimer::singleShot(0, [&] {
+            auto *w = qobject_cast<frmExportMacros *>(QApplication::activeModalWidget());
+            QVERIFY(w);
+            QCOMPARE(w->windowTitle(), QStringLiteral("Macros"));
+            QCOMPARE(w->lstCateg->topLevelItem(0)->text(0), QStringLiteral("< All macros >"));
+            QCOMPARE(w->lstCateg->topLevelItemCount(), 2);
+            QCOMPARE(w->lstMacro->topLevelItemCount(), 5); // all macros listed first
+            QVERIFY(w->chkIncludeMacDep->isChecked());
+            auto item = [&](int id) { return ItemData::findByKey(w->lstMacro, "k" + QString::number(id)); };
+            QCOMPARE(item(s.m5)->checkState(0), Qt::Checked);
+            // Ticking M1 brings what it uses, through the loop, once each.
+            item(s.m1)->setCheckState(0, Qt::Checked);
+            QCOMPARE(w->colSelMacros, (QList<int>{s.m5, s.m1, s.m2, s.m3}));
+            QCOMPARE(item(s.m3)->checkState(0), Qt::Checked);
+            // Unticking a dependence leaves the others.
+            item(s.m2)->setCheckState(0, Qt::Unchecked);
+            QCOMPARE(w->colSelMacros, (QList<int>{s.m5, s.m1, s.m3}));
+            // A click shows the body and what the macro uses.
+            w->lstMacro_ItemClick(item(s.m4));
+            QCOMPARE(w->windowTitle(), QStringLiteral("Macro [M4]"));
+            QCOMPARE(w->txtMacro->toPlainText(), QStringLiteral("Sub M4()"));
+            QCOMPARE(w->lstRefMacro->topLevelItemCount(), 1);
+            QCOMPARE(w->lstRefMacro->topLevelItem(0)->text(0), QStringLiteral("M1"));
+            // A category lists its macros with the selection ticked.
+            w->lstCateg_ItemClick(w->lstCateg->topLevelItem(1));
+            QCOMPARE(w->lstMacro->topLevelItemCount(), 4);
+            QCOMPARE(item(s.m1)->checkState(0), Qt::Checked);
+            QCOMPARE(item(s.m2)->checkState(0), Qt::Unchecked);
+            w->cmdOK->click();
+            done = true;
+        });
+        dlg.cmdMacros->click();
+        QTRY_VERIFY(done);
+        QVERIFY(dlg.optSelMacros->isChecked());
+        QCOMPARE(dlg.colSelMacros, (QList<int>{s.m5, s.m1, s.m3}));
+
+        // Check All on a category, then Cancel: what was done stays.
+        done = false;
+        QTimer::singleShot(0, [&] {
+            auto *w = qobject_cast<frmExportMacros *>(QApplication::activeModalWidget());
+            QVERIFY(w);
+            w->chkIncludeMacDep->setChecked(false);
+            w->lstCateg_ItemClick(w->lstCateg->topLevelItem(1));
+            w->cmdCheckAll->click();
+            QCOMPARE(w->colSelMacros, (QList<int>{s.m1, s.m2, s.m3, s.m4}));
+            w->cmdCancel->click();
+            done = true;
+        });
+        dlg.cmdMacros->click();
+        QTRY_VERIFY(done);
+        QCOMPARE(dlg.colSelMacros, (QList<int>{s.m1, s.m2, s.m3, s.m4}));
+    }
+
+    void dataSourcePicker()
+    {
+        auto &app = TestDb::freshAppSession("sqlite");
+        const auto s = ExportFixture::build(app.Connection());
+        frmExport dlg;
+        dlg.colDSN = {s.ds2};
+        bool done = false;
+        QTimer::singleShot(0, [&] {
+            auto *w = qobject_cast<frmExportDSN *>(QApplication::activeModalWidget());
+            QVERIFY(w);
+            QCOMPARE(w->windowTitle(), QStringLiteral("Data Sources"));
+            QCOMPARE(w->lstDSN->topLevelItemCount(), 2);
+            QTreeWidgetItem *archive = w->lstDSN->topLevelItem(0);
+            QCOMPARE(archive->text(0), QStringLiteral("Archive"));
+            QCOMPARE(archive->text(2), QStringLiteral(" "));
+            QCOMPARE(archive->text(3), QStringLiteral("Yes"));
+            QCOMPARE(archive->checkState(0), Qt::Checked);
+            QCOMPARE(w->lstDSN->topLevelItem(1)->text(3), QStringLiteral("No"));
+            w->cmdCheckAll->click();
+            w->cmdCancel->click();
+            done = true;
+        });
+        dlg.cmdDSN->click();
+        QTRY_VERIFY(done);
+        QVERIFY(dlg.optDSNSel->isChecked());
+        QCOMPARE(dlg.colDSN, QList<int>{s.ds2});
+
+        done = false;
+        QTimer::singleShot(0, [&] {
+            auto *w = qobject_cast<frmExportDSN *>(QApplication::activeModalWidget());
+            QVERIFY(w);
+            w->cmdClearAll->click();
+            w->lstDSN->topLevelItem(1)->setCheckState(0, Qt::Checked);
+            w->lstDSN->topLevelItem(0)->setCheckState(0, Qt::Checked);
+            w->cmdOK->click();
+            done = true;
+        });
+        dlg.cmdDSN->click();
+        QTRY_VERIFY(done);
+        QCOMPARE(dlg.colDSN, (QList<int>{s.ds2, s.ds1})); // list order
     }
 
     void tree_data() { TestDb::addBackends(); }
@@ -570,5 +797,5 @@ public:
     }
 };
 
-QTEST_GUILESS_MAIN(TestExport)
+QTEST_MAIN(TestExport)
 #include "test_export.moc"

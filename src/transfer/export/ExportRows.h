@@ -13,7 +13,7 @@
 #include <QSqlRecord>
 #include <QString>
 #include <QVariant>
-#include <QVariantMap>
+#include <memory>
 
 namespace ExportRows {
 
@@ -28,39 +28,63 @@ inline QList<QList<int>> chunks(const QList<int> &ids, int size = ChunkSize)
     return out;
 }
 
-// Every row of a statement, each as a map keyed by lower-case column name.
-inline QList<QVariantMap> rows(const QSqlDatabase &db, const QString &sql)
+// One row read from the repository; columns are found by name without regard to case.
+class Row {
+public:
+    Row() = default;
+    Row(std::shared_ptr<const QStringList> names, QVariantList values)
+        : m_names(std::move(names)), m_values(std::move(values))
+    {
+    }
+    QVariant value(const QString &column) const
+    {
+        if (m_names)
+            for (int i = 0; i < m_names->size(); ++i)
+                if (m_names->at(i).compare(column, Qt::CaseInsensitive) == 0)
+                    return m_values.at(i);
+        return {};
+    }
+
+private:
+    std::shared_ptr<const QStringList> m_names;
+    QVariantList m_values;
+};
+
+// Every row of a statement.
+inline QList<Row> rows(const QSqlDatabase &db, const QString &sql)
 {
     QSqlQuery q = Sql::exec(db, sql);
-    QList<QVariantMap> out;
+    QList<Row> out;
     const QSqlRecord rec = q.record();
-    QStringList names;
+    auto names = std::make_shared<QStringList>();
     for (int i = 0; i < rec.count(); ++i)
-        names << rec.fieldName(i).toLower();
+        names->append(rec.fieldName(i));
+    const int n = int(names->size());
     while (q.next()) {
-        QVariantMap m;
-        for (int i = 0; i < names.size(); ++i)
-            m.insert(names[i], q.value(i));
-        out.append(m);
+        QVariantList values;
+        values.reserve(n);
+        for (int i = 0; i < n; ++i)
+            values.append(q.value(i));
+        out.append(Row(names, std::move(values)));
     }
     return out;
 }
 
-inline QVariant value(const QVariantMap &row, const QString &column) { return row.value(column.toLower()); }
+inline QVariant value(const Row &row, const QString &column) { return row.value(column); }
 
 // A null text becomes "", a null number or flag becomes its default.
-inline QVariant text(const QVariantMap &row, const QString &column)
+inline QVariant text(const Row &row, const QString &column)
 {
     const QVariant v = value(row, column);
     // QString("") and not QString(): a null QString is bound as Null.
     return v.isNull() ? QVariant(QStringLiteral("")) : QVariant(v.toString());
 }
-inline QVariant number(const QVariantMap &row, const QString &column, int fallback = 0)
+inline QVariant number(const Row &row, const QString &column, int fallback = 0)
 {
     const QVariant v = value(row, column);
     return v.isNull() ? QVariant(fallback) : v;
 }
-inline int id(const QVariantMap &row, const QString &column) { return number(row, column).toInt(); }
+inline int id(const Row &row, const QString &column) { return number(row, column).toInt(); }
 
 // Appends rows to the package through one prepared statement per table and column list.
 class Writer {
@@ -69,12 +93,13 @@ public:
 
     void append(const QString &table, const Sql::Values &values)
     {
-        QStringList cols;
-        for (const auto &v : values)
-            cols << v.first;
-        const QString key = table + QLatin1Char('|') + cols.join(QLatin1Char(','));
+        // Each table is always written with the same columns.
+        const QString key = table + QString::number(values.size());
         auto it = m_queries.find(key);
         if (it == m_queries.end()) {
+            QStringList cols;
+            for (const auto &v : values)
+                cols << v.first;
             QSqlQuery q(m_db);
             QStringList names, marks;
             for (const QString &c : cols) {

@@ -9,6 +9,7 @@
 
 #include <QAtomicInt>
 #include <QDate>
+#include <QFileInfo>
 #include <cmath>
 
 using namespace ExportRows;
@@ -69,6 +70,14 @@ void ExportRun::run()
     };
     try {
         m_repo = m_session.Connection();
+        // Creating the package replaces the file at its path: never the repository's own file.
+        if (m_session.DatabaseKind() == RepositorySession::FileDatabase) {
+            const QString repoFile = QFileInfo(m_session.DatabasePath()).canonicalFilePath();
+            if (!repoFile.isEmpty() && QFileInfo(m_options.packagePath).canonicalFilePath() == repoFile)
+                throw AppError(ErrorNumber::InvalidArgument,
+                               QStringLiteral("The package '%1' cannot replace the repository it is exported from.")
+                                   .arg(m_options.packagePath));
+        }
         m_session.CreateDatabase(m_options.packagePath);
         m_package = PackageFile::openForWriting(m_options.packagePath, PackagePassword, m_packageConnection);
         m_package.transaction();
@@ -130,7 +139,7 @@ void ExportRun::preparePackage()
     Sql::exec(m_package, QStringLiteral("Delete From ZAT_UserApp"));
     Sql::exec(m_package, QStringLiteral("Delete From ZAT_App"));
     // The root's sort row takes the source's id, so that it cannot collide with a copied sort row.
-    const QList<QVariantMap> root =
+    const QList<Row> root =
         rows(m_repo, QStringLiteral("Select * From ZAT_Sort Where ItemType = 'c' And IdItem = 1 Order By IdSort"));
     if (!root.isEmpty())
         Sql::exec(m_package, QStringLiteral("Update ZAT_Sort Set IdSort = ?, SortNr = ? Where ItemType = 'c' And IdItem = 1"),
@@ -152,29 +161,29 @@ void ExportRun::exportReports()
     int m = 0;
     for (const QList<int> &chunk : chunks(m_options.reportIds)) {
         const QString in = Sql::idList(chunk);
-        QHash<int, QVariantMap> reports;
-        for (const QVariantMap &r : rows(m_repo, QStringLiteral("Select * From ZAT_Report Where IdReport ") + in))
+        QHash<int, Row> reports;
+        for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_Report Where IdReport ") + in))
             reports.insert(id(r, "IdReport"), r);
         m_settings.clear();
         m_columns.clear();
         m_links.clear();
         m_viewRows.clear();
         m_sort.clear();
-        for (const QVariantMap &r : rows(m_repo, QStringLiteral("Select * From ZAT_ExcelSheetSettings Where IdReport ")
+        for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_ExcelSheetSettings Where IdReport ")
                                                      + in + QStringLiteral(" Order By IdReport, IdSetting")))
             if (!m_settings.contains(id(r, "IdReport")))
                 m_settings.insert(id(r, "IdReport"), r);
-        for (const QVariantMap &r : rows(m_repo, QStringLiteral("Select * From ZAT_ReportCols Where IdReport ") + in
+        for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_ReportCols Where IdReport ") + in
                                                      + QStringLiteral(" Order By IdReport, IdReportCol")))
             m_columns[id(r, "IdReport")].append(r);
-        for (const QVariantMap &r : rows(m_repo, QStringLiteral("Select * From ZAT_ReportDS Where IdReport ") + in
+        for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_ReportDS Where IdReport ") + in
                                                      + QStringLiteral(" Order By IdReport, IdReportDS")))
             m_links[id(r, "IdReport")].append(r);
-        for (const QVariantMap &r :
+        for (const Row &r :
              rows(m_repo, QStringLiteral("Select * From ZAT_SQLViews Where IdSQLView In "
                                          "(Select IdSQLView From ZAT_ReportDS Where IdReport %1)").arg(in)))
             m_viewRows.insert(id(r, "IdSQLView"), r);
-        for (const QVariantMap &r : rows(m_repo, QStringLiteral("Select * From ZAT_Sort Where ItemType = 'e' And IdItem ")
+        for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_Sort Where ItemType = 'e' And IdItem ")
                                                      + in + QStringLiteral(" Order By IdItem, IdSort")))
             if (!m_sort.contains(id(r, "IdItem")))
                 m_sort.insert(id(r, "IdItem"), r);
@@ -188,10 +197,10 @@ void ExportRun::exportReports()
     }
 }
 
-void ExportRun::exportReport(int R, const QVariantMap *report)
+void ExportRun::exportReport(int R, const Row *report)
 {
     if (report) {
-        const QVariantMap &r = *report;
+        const Row &r = *report;
         const int percent = int(std::nearbyint(double(m_value) * 100.0 / double(m_maximum)));
         status(QString::number(percent) + QStringLiteral("% Processing report '") + text(r, "Name").toString()
                + QLatin1Char('\''));
@@ -227,7 +236,7 @@ void ExportRun::exportReport(int R, const QVariantMap *report)
     }
 
     if (const auto s = m_settings.constFind(R); s != m_settings.constEnd()) {
-        const QVariantMap &r = s.value();
+        const Row &r = s.value();
         m_writer->append(QStringLiteral("ZAT_ExcelSheetSettings"),
                          {{"IdSetting", number(r, "IdSetting")},
                           {"IdReport", number(r, "IdReport")},
@@ -241,7 +250,7 @@ void ExportRun::exportReport(int R, const QVariantMap *report)
                           {"FreezPanel", text(r, "FreezPanel")},
                           {"GroupCols", text(r, "GroupCols")}});
     }
-    for (const QVariantMap &r : m_columns.value(R))
+    for (const Row &r : m_columns.value(R))
         m_writer->append(QStringLiteral("ZAT_ReportCols"),
                          {{"IdReportCol", number(r, "IdReportCol")},
                           {"IdReport", number(r, "IdReport")},
@@ -250,16 +259,16 @@ void ExportRun::exportReport(int R, const QVariantMap *report)
                           {"Width", number(r, "Width")},
                           {"Hide", number(r, "Hide")},
                           {"AutoSum", number(r, "AutoSum")}});
-    const QList<QVariantMap> links = m_links.value(R);
+    const QList<Row> links = m_links.value(R);
     if (!links.isEmpty()) {
-        const QVariantMap &r = links.first();
+        const Row &r = links.first();
         m_writer->append(QStringLiteral("ZAT_ReportDS"),
                          {{"IdReportDS", number(r, "IdReportDS")},
                           {"IdReport", number(r, "IdReport")},
                           {"IdSQLView", number(r, "IdSQLView")},
                           {"IdDataSource", number(r, "IdDataSource")}});
     }
-    for (const QVariantMap &link : links) {
+    for (const Row &link : links) {
         const auto v = m_viewRows.constFind(id(link, "IdSQLView"));
         if (v == m_viewRows.constEnd())
             continue;
@@ -275,7 +284,7 @@ void ExportRun::exportReport(int R, const QVariantMap *report)
         break;
     }
     if (const auto s = m_sort.constFind(R); s != m_sort.constEnd()) {
-        const QVariantMap &r = s.value();
+        const Row &r = s.value();
         m_writer->append(QStringLiteral("ZAT_Sort"),
                          {{"IdSort", number(r, "IdSort")},
                           {"ItemType", QStringLiteral("e")},
@@ -291,10 +300,10 @@ void ExportRun::copyCategoryChain(int C)
     while (!m_chainDone.contains(C)) {
         m_chainDone.insert(C);
         int parent = 0;
-        const QList<QVariantMap> category =
+        const QList<Row> category =
             rows(m_repo, QStringLiteral("Select * From ZAT_Category Where IdCateg = %1").arg(C));
         if (!category.isEmpty() && !m_categories.contains(C)) {
-            const QVariantMap &r = category.first();
+            const Row &r = category.first();
             m_writer->append(QStringLiteral("ZAT_Category"),
                              {{"IdCateg", C},
                               {"Name", text(r, "Name")},
@@ -305,7 +314,7 @@ void ExportRun::copyCategoryChain(int C)
             m_categories.insert(C);
             parent = id(r, "IdParent");
         }
-        const QList<QVariantMap> sort = rows(
+        const QList<Row> sort = rows(
             m_repo, QStringLiteral("Select * From ZAT_Sort Where ItemType = 'c' And IdItem = %1 Order By IdSort").arg(C));
         if (!sort.isEmpty() && !m_categorySorts.contains(C)) {
             m_writer->append(QStringLiteral("ZAT_Sort"),

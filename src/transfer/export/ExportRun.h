@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ExportOptions.h"
+#include "ExportRows.h"
 #include "repository/AppError.h"
 
 #include <QHash>
@@ -16,7 +17,6 @@
 
 class RepositorySession;
 class TransferProgress;
-namespace ExportRows { class Writer; }
 
 // The macros a report uses: its references of kind "r" and, through references of kind "m",
 // every macro those use in turn (each once, loops included). Texts "id#$#name".
@@ -54,7 +54,7 @@ public:
 private:
     void preparePackage();
     void exportReports();
-    void exportReport(int reportId, const QVariantMap *report);
+    void exportReport(int reportId, const ExportRows::Row *report);
     void copyCategoryChain(int categoryId);
     void flushCodes();
     void exportMacros();
@@ -81,7 +81,7 @@ private:
     // What the package holds, so that nothing is appended twice.
     QSet<int> m_reports, m_categories, m_categorySorts, m_chainDone, m_views;
     QSet<int> m_dataSources, m_vars, m_dependences, m_varsWalked, m_grants, m_roles;
-    QHash<int, QList<QVariantMap>> m_dependencesOf; // IdVar -> its rows, loaded ahead
+    QHash<int, QList<ExportRows::Row>> m_dependencesOf; // IdVar -> its rows, loaded ahead
     QSet<QString> m_newCodes;
     QList<QPair<int, QString>> m_pendingCodes; // written back to the repository in batches
     QList<int> m_macroIds, m_dataSourceIds;
@@ -89,7 +89,7 @@ private:
     bool m_roleIdsRead = false;
 
     // Rows of the current chunk of reports, by IdReport.
-    QHash<int, QVariantMap> m_settings, m_sort;
-    QHash<int, QList<QVariantMap>> m_columns, m_links;
-    QHash<int, QVariantMap> m_viewRows; // by IdSQLView
+    QHash<int, ExportRows::Row> m_settings, m_sort;
+    QHash<int, QList<ExportRows::Row>> m_columns, m_links;
+    QHash<int, ExportRows::Row> m_viewRows; // by IdSQLView
 };

@@ -142,7 +142,7 @@ void ExportRun::exportMacros()
     QSet<int> categories, macros;
     for (const QList<int> &chunk : chunks(selection)) {
         attempt([&] {
-            for (const QVariantMap &r :
+            for (const Row &r :
                  rows(m_repo, QStringLiteral("Select * From ZAT_CategMacros Where IdCateg In "
                                              "(Select IdCateg From ZAT_Macros Where IdMacro %1)").arg(Sql::idList(chunk)))) {
                 const int c = id(r, "IdCateg");
@@ -158,7 +158,7 @@ void ExportRun::exportMacros()
     }
     for (const QList<int> &chunk : chunks(selection)) {
         attempt([&] {
-            for (const QVariantMap &r :
+            for (const Row &r :
                  rows(m_repo, QStringLiteral("Select * From ZAT_Macros Where IdMacro ") + Sql::idList(chunk)))
                 attempt([&] {
                     m_writer->append(QStringLiteral("ZAT_Macros"),
@@ -171,7 +171,7 @@ void ExportRun::exportMacros()
 
     // Only the references that stay in the package are copied: those of exported reports (also
     // to macros the package lacks), those between two exported macros, and any of another kind.
-    auto copyReference = [&](const QVariantMap &r) {
+    auto copyReference = [&](const Row &r) {
         attempt([&] {
             m_writer->append(QStringLiteral("ZAT_References"),
                              {{"IdReference", value(r, "IdReference")}, {"IdSource", value(r, "IdSource")},
@@ -181,20 +181,20 @@ void ExportRun::exportMacros()
     const QList<int> reports(m_reports.cbegin(), m_reports.cend());
     for (const QList<int> &chunk : chunks(reports))
         attempt([&] {
-            for (const QVariantMap &r : rows(m_repo, QStringLiteral("Select * From ZAT_References Where Tip = 'r' "
+            for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_References Where Tip = 'r' "
                                                                     "And IdSource %1").arg(Sql::idList(chunk))))
                 copyReference(r);
         });
     const QList<int> written(macros.cbegin(), macros.cend());
     for (const QList<int> &chunk : chunks(written))
         attempt([&] {
-            for (const QVariantMap &r : rows(m_repo, QStringLiteral("Select * From ZAT_References Where Tip = 'm' "
+            for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_References Where Tip = 'm' "
                                                                     "And IdSource %1").arg(Sql::idList(chunk))))
                 if (macros.contains(id(r, "IdMacro")))
                     copyReference(r);
         });
     attempt([&] {
-        for (const QVariantMap &r : rows(m_repo, QStringLiteral("Select * From ZAT_References "
+        for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_References "
                                                                 "Where Tip Is Null Or Tip Not In ('r', 'm')")))
             copyReference(r);
     });
@@ -231,12 +231,12 @@ void ExportRun::exportDataSources()
 
     for (const QList<int> &chunk : chunks(selection)) {
         const QString in = Sql::idList(chunk);
-        QHash<int, QVariantMap> sources;
-        for (const QVariantMap &r : rows(m_repo, QStringLiteral("Select * From ZAT_DataSource Where IdDataSource ") + in))
+        QHash<int, Row> sources;
+        for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_DataSource Where IdDataSource ") + in))
             sources.insert(id(r, "IdDataSource"), r);
-        QHash<int, QList<QVariantMap>> vars;
+        QHash<int, QList<Row>> vars;
         QList<int> varIds;
-        for (const QVariantMap &r : rows(m_repo, QStringLiteral("Select * From ZAT_Var Where IdDataSource %1 "
+        for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_Var Where IdDataSource %1 "
                                                                 "Order By IdDataSource, IdVar").arg(in))) {
             vars[id(r, "IdDataSource")].append(r);
             varIds.append(id(r, "IdVar"));
@@ -252,7 +252,7 @@ void ExportRun::exportDataSources()
                 }
             frontier.clear();
             for (const QList<int> &part : chunks(fresh))
-                for (const QVariantMap &r : rows(m_repo, QStringLiteral("Select * From ZAT_Dependences Where IdVar %1 "
+                for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_Dependences Where IdVar %1 "
                                                                         "Order By IdVar, ID").arg(Sql::idList(part)))) {
                     m_dependencesOf[id(r, "IdVar")].append(r);
                     if (!m_dependencesOf.contains(id(r, "Iddep")))
@@ -269,7 +269,7 @@ void ExportRun::exportDataSources()
                                   {"IsJet", number(s.value(), "IsJet")}});
                 m_dataSources.insert(D);
             }
-            for (const QVariantMap &v : vars.value(D)) {
+            for (const Row &v : vars.value(D)) {
                 const int V = id(v, "IdVar");
                 if (!m_vars.contains(V)) {
                     m_writer->append(QStringLiteral("ZAT_Var"),
@@ -294,7 +294,7 @@ void ExportRun::copyDependences(int varId)
     // Depth-first as the rows come; a variable already walked is not entered again, which ends
     // chains that loop back on themselves.
     struct Frame {
-        QList<QVariantMap> rows;
+        QList<Row> rows;
         int next = 0;
     };
     if (m_varsWalked.contains(varId))
@@ -307,7 +307,7 @@ void ExportRun::copyDependences(int varId)
             stack.removeLast();
             continue;
         }
-        const QVariantMap r = top.rows[top.next++];
+        const Row r = top.rows[top.next++];
         const int rowId = id(r, "ID");
         if (!m_dependences.contains(rowId)) {
             m_writer->append(QStringLiteral("ZAT_Dependences"),
@@ -347,7 +347,7 @@ QList<int> ExportRun::grantedRoleIds()
 void ExportRun::exportRoles()
 {
     for (const QList<int> &chunk : chunks(m_options.reportIds))
-        for (const QVariantMap &r : rows(m_repo, QStringLiteral("Select * From ZAT_Role_Report Where IdReport %1 "
+        for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_Role_Report Where IdReport %1 "
                                                                 "Order By IdLeg").arg(Sql::idList(chunk)))) {
             const int leg = id(r, "IdLeg");
             if (m_grants.contains(leg))
@@ -358,7 +358,7 @@ void ExportRun::exportRoles()
             m_grants.insert(leg);
         }
     for (const QList<int> &chunk : chunks(grantedRoleIds()))
-        for (const QVariantMap &r : rows(m_repo, QStringLiteral("Select * From ZAT_Role Where IdRole %1 Order By IdRole")
+        for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_Role Where IdRole %1 Order By IdRole")
                                                      .arg(Sql::idList(chunk)))) {
             const int role = id(r, "IdRole");
             if (m_roles.contains(role))
@@ -370,9 +370,9 @@ void ExportRun::exportRoles()
 
 void ExportRun::exportUsers()
 {
-    for (const QVariantMap &r : rows(m_repo, QStringLiteral("Select * From ZAT_App Order By IdApp")))
+    for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_App Order By IdApp")))
         m_writer->append(QStringLiteral("ZAT_App"), {{"IdApp", value(r, "IdApp")}, {"AppName", text(r, "AppName")}});
-    for (const QVariantMap &r : rows(m_repo, QStringLiteral("Select * From ZAT_UserApp Order By IdUserApp")))
+    for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_UserApp Order By IdUserApp")))
         m_writer->append(QStringLiteral("ZAT_UserApp"),
                          {{"IdUserApp", value(r, "IdUserApp")},
                           {"IdApp", number(r, "IdApp")},
@@ -382,7 +382,7 @@ void ExportRun::exportUsers()
                           {"UserLName", text(r, "UserLName")},
                           {"Password", text(r, "Password")}});
     for (const QList<int> &chunk : chunks(grantedRoleIds()))
-        for (const QVariantMap &r : rows(m_repo, QStringLiteral("Select * From ZAT_UserApp_Role Where IdRole %1 "
+        for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_UserApp_Role Where IdRole %1 "
                                                                 "Order By IdLeg").arg(Sql::idList(chunk))))
             m_writer->append(QStringLiteral("ZAT_UserApp_Role"),
                              {{"IdLeg", value(r, "IdLeg")}, {"IdUserApp", number(r, "IdUserApp")},
