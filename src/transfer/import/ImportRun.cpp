@@ -9,6 +9,7 @@
 
 #include <QAtomicInt>
 #include <QSet>
+#include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
 #include <algorithm>
@@ -190,7 +191,7 @@ QAtomicInt packageConnectionCounter;
 ImportRun::ImportRun(const QSqlDatabase &destination, ImportOptions options, TransferProgress *progress,
                      Warning warning)
     : m_db(destination), m_opt(std::move(options)), m_progress(progress), m_warning(std::move(warning)),
-      m_pkg(new Package)
+      m_pkg(new Package), m_postgres(Sql::isPostgres(destination))
 {
 }
 
@@ -226,15 +227,51 @@ void ImportRun::setValue(int value)
 template <typename F>
 auto ImportRun::guarded(F &&f)
 {
+    if (!m_postgres) // only PostgreSQL loses the transaction's earlier rows to a failed statement
+        return f();
     Sql::Savepoint sp(m_db, QStringLiteral("import_row"));
     auto result = f();
     sp.release();
     return result;
 }
 
+// Inserts go through statements prepared once per table and column list: the same few shapes
+// repeat for every report, and preparing each row again would dominate the run.
 int ImportRun::add(const QString &table, const QString &idColumn, const QList<QPair<QString, QVariant>> &values)
 {
-    return guarded([&] { return Sql::insert(m_db, table, idColumn, values); });
+    QString key = table;
+    for (const auto &v : values)
+        key += QLatin1Char(',') + v.first;
+    auto it = m_inserts.find(key);
+    if (it == m_inserts.end()) {
+        QStringList columns, marks;
+        for (const auto &v : values) {
+            columns << (v.first.compare(QLatin1String("User"), Qt::CaseInsensitive) == 0 ? Sql::userColumn() : v.first);
+            marks << QStringLiteral("?");
+        }
+        QSqlQuery q(m_db);
+        if (!q.prepare(QStringLiteral("Insert Into %1 (%2) Values (%3) Returning %4")
+                           .arg(table, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')), idColumn)))
+            return guarded([&] { return Sql::insert(m_db, table, idColumn, values); }); // reports the driver's error
+        it = m_inserts.insert(key, q);
+    }
+    QSqlQuery &q = *it;
+    return guarded([&] {
+        for (int i = 0; i < values.size(); ++i)
+            q.bindValue(i, values[i].second);
+        if (!q.exec()) {
+            const QSqlError err = q.lastError();
+            bool ok = false;
+            const int code = err.nativeErrorCode().toInt(&ok);
+            const QString text = err.databaseText().trimmed().isEmpty() ? err.text().trimmed() : err.databaseText().trimmed();
+            throw AppError(ok && code != 0 ? code : ErrorNumber::Database, text, QStringLiteral("Velmora repository"));
+        }
+        if (!q.next())
+            throw AppError(ErrorNumber::Database, QStringLiteral("No id was returned for a new row of ") + table);
+        const int id = q.value(0).toInt();
+        q.finish();
+        return id;
+    });
 }
 
 void ImportRun::run()

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QList>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QSqlRecord>
 #include <QString>
 #include <functional>
@@ -64,5 +65,6 @@ private:
     Package *m_pkg = nullptr;
     int m_value = 0;
     int m_maximum = 0;
-    bool m_skipFailures = false; // the macro step goes on after a failing row
+    QHash<QString, QSqlQuery> m_inserts;
+    bool m_postgres = false;
 };
