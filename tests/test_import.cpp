@@ -12,6 +12,8 @@
 #include "transfer/import/ImportRun.h"
 #include "transfer/import/PackageTree.h"
 #include "transfer/import/SyncPairing.h"
+#include "transfer/export/ui/frmExportDSN.h"
+#include "transfer/export/ui/frmExportMacros.h"
 #include "transfer/import/ui/frmImport.h"
 #include "transfer/import/ui/frmSyncronize.h"
 
@@ -842,6 +844,49 @@ private Q_SLOTS:
         QTRY_VERIFY(done);
         QCOMPARE(dlg.colSyncRep, SyncPairs({qMakePair(101, Code1)}));
         QVERIFY(prompts.calls.isEmpty());
+    }
+
+    void pickersOpenOnThePackage()
+    {
+        ScriptedPrompter prompts;
+        const QString path = packagePath("gui-pickers");
+        buildRichPackage(path);
+        frmImport dlg;
+        dlg.txtPath->setText(path);
+        dlg.optDSNDep->setChecked(true);
+        bool done = false;
+        QTimer::singleShot(0, this, [&] {
+            auto *w = qobject_cast<frmExportDSN *>(QApplication::activeModalWidget());
+            QVERIFY(w);
+            QCOMPARE(w->lstDSN->topLevelItemCount(), 2);
+            ItemData::findByKey(w->lstDSN, "k702")->setCheckState(0, Qt::Checked);
+            w->cmdOK->click();
+            done = true;
+        });
+        dlg.cmdDSN_Click();
+        QTRY_VERIFY(done);
+        QVERIFY(dlg.optDSNSel->isChecked());
+        QCOMPARE(dlg.colDSN, QList<int>({702}));
+
+        done = false;
+        QTimer::singleShot(0, this, [&] {
+            auto *w = qobject_cast<frmExportMacros *>(QApplication::activeModalWidget());
+            QVERIFY(w);
+            w->colSelMacros = {903};
+            w->cmdOK->click();
+            done = true;
+        });
+        dlg.cmdMacros_Click();
+        QTRY_VERIFY(done);
+        QVERIFY(dlg.optSelMacros->isChecked());
+        QCOMPARE(dlg.colSelMacros, QList<int>({903}));
+
+        // A package that cannot be opened is reported with the picker's origin.
+        dlg.txtPath->setText(packagePath("gui-pickers-missing"));
+        dlg.cmdDSN_Click();
+        QVERIFY(prompts.last().text.contains("cmdDSN_Click()"));
+        dlg.cmdSyncronize_Click();
+        QVERIFY(prompts.last().text.contains("cmdSyncronize_Click()"));
     }
 
     void treeShowsEveryLiveReport()

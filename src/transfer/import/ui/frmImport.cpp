@@ -1,6 +1,5 @@
 #include "frmImport.h"
 
-#include "ImportPickers.h"
 #include "navigator/frmMain.h"
 #include "repository/AppError.h"
 #include "repository/PackageFile.h"
@@ -11,6 +10,8 @@
 #include "shell/ItemData.h"
 #include "shell/Prompter.h"
 #include "shell/Settings.h"
+#include "transfer/export/ui/frmExportDSN.h"
+#include "transfer/export/ui/frmExportMacros.h"
 #include "transfer/import/ImportRun.h"
 #include "transfer/import/PackageTree.h"
 
@@ -321,7 +322,9 @@ void frmImport::cmdDSN_Click()
     optDSNSel->setChecked(true);
     RunCommand(QStringLiteral("cmdDSN_Click()"), [&] {
         PackageConnection package(txtPath->text());
-        PickPackageDataSources(this, package.db(), colDSN);
+        frmExportDSN picker(this);
+        picker.LoadDSN(colDSN, package.db());
+        colDSN = picker.colDSN;
     });
 }
 
@@ -335,7 +338,9 @@ void frmImport::cmdMacros_Click()
     optSelMacros->setChecked(true);
     RunCommand(QStringLiteral("cmdMacros_Click()"), [&] {
         PackageConnection package(txtPath->text());
-        PickPackageMacros(this, package.db(), colSelMacros);
+        frmExportMacros picker(this);
+        picker.LoadMe(colSelMacros, package.db());
+        colSelMacros = picker.colSelMacros;
     });
 }
 
