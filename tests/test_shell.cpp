@@ -12,9 +12,13 @@
 #include "shell/TypeAhead.h"
 #include "shell/frmOpen.h"
 #include "shell/frmSplash.h"
+#include "shell/ConnectDialog.h"
 #include "repository/Sql.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QLabel>
 #include <QTimer>
 #include <QLineEdit>
@@ -26,6 +30,8 @@
 class TestShell : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void initTestCase() { QSettings(QStringLiteral("Velmora"), QStringLiteral("Velmora")).clear(); }
+
     void errorBox()
     {
         ScriptedPrompter p;
@@ -234,6 +240,100 @@ private Q_SLOTS:
         w.cmdOK->click();
         QVERIFY(App::CurrentCompanyId > 0);
         QCOMPARE(w.result(), int(QDialog::Accepted));
+    }
+
+
+    void cancelledConnectEndsProgram()
+    {
+        // Main returns at once: no splash, no company window, no main window.
+        bool sawConnect = false;
+        QTimer::singleShot(0, [&] {
+            auto *dlg = qobject_cast<ConnectDialog *>(QApplication::activeModalWidget());
+            sawConnect = dlg != nullptr;
+            if (dlg)
+                dlg->cmdCancel->click();
+        });
+        QCOMPARE(Main(*qApp), 0);
+        QVERIFY(sawConnect);
+        QVERIFY(!frmMain::exists() || !frmMain::instance()->isVisible());
+    }
+
+    void connectDialogReportsFailureAndRemembers()
+    {
+        ScriptedPrompter p;
+        RepositorySession s;
+        const QString missing = QDir(TestDb::tempDir()).filePath("nowhere.mdb");
+        {
+            ConnectDialog dlg(s);
+            dlg.optFile->setChecked(true);
+            dlg.txtFile->setText(missing);
+            dlg.show();
+            dlg.cmdOK->click();
+            QCOMPARE(p.messages().size(), 1);
+            QVERIFY(p.last().text.startsWith("Number : "));
+            QVERIFY(p.last().text.contains("does not exist"));
+            QVERIFY(p.last().text.endsWith("Origin : ConnectDialog.cmdOK_Click()"));
+            QVERIFY(dlg.isVisible()); // stays open for another try
+            QCOMPARE(dlg.result(), 0);
+        }
+        const QString good = QDir(TestDb::tempDir()).filePath("good.mdb");
+        s.CreateDatabase(good);
+        {
+            ConnectDialog dlg(s);
+            dlg.optFile->setChecked(true);
+            dlg.txtFile->setText(good);
+            dlg.show();
+            dlg.cmdOK->click();
+            QCOMPARE(dlg.result(), int(QDialog::Accepted));
+            QVERIFY(s.IsOpen());
+            QCOMPARE(s.DatabasePath(), good);
+        }
+        ConnectDialog again(s);
+        QCOMPARE(again.txtFile->text(), good);
+        QVERIFY(again.optFile->isChecked());
+    }
+
+    void connectToServer()
+    {
+        QVERIFY2(TestDb::postgresAvailable(), "VELMORA_TEST_PG is not set");
+        RepositorySession s;
+        TestDb::freshRepository(s, "postgres");
+        const QString server = s.ServerName();
+        const int port = s.ServerPort();
+        const QString database = s.DatabaseName();
+        const QString login = s.UserName();
+        RepositorySession other;
+        ConnectDialog dlg(other);
+        dlg.optServer->setChecked(true);
+        dlg.txtHost->setText(server);
+        dlg.txtPort->setValue(port);
+        dlg.txtDatabase->setText(database);
+        dlg.txtUser->setText(login);
+        dlg.show();
+        dlg.cmdOK->click();
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        QCOMPARE(other.DatabaseKind(), int(RepositorySession::ServerDatabase));
+        QCOMPARE(StatusPanels(other).second, login);
+        QVERIFY(other.CurrentUserId() > 0);
+        ConnectDialog again(other);
+        QVERIFY(again.optServer->isChecked());
+        QCOMPARE(again.txtDatabase->text(), database);
+    }
+
+    void typeAheadInCompanyCombo()
+    {
+        TestDb::freshAppSession("sqlite");
+        QSqlDatabase db = App::session().Connection();
+        Sql::insert(db, "ZAT_Company", "IdAuthor", {{"Name", "Northwind"}});
+        frmOpen w;
+        w.show();
+        QTRY_COMPARE(w.cmbCompany->count(), 2);
+        QLineEdit *edit = w.cmbCompany->lineEdit();
+        QTest::keyClick(edit, 'n');
+        QCOMPARE(w.cmbCompany->currentText(), QStringLiteral("Northwind"));
+        QCOMPARE(edit->selectedText(), QStringLiteral("orthwind"));
+        QTest::keyClick(edit, 'q'); // no company starts "nq": the text is cleared
+        QCOMPARE(edit->text(), QString());
     }
 
     void newDatabase()

@@ -1,5 +1,6 @@
 #include "Commands.h"
 
+#include "repository/PackageFile.h"
 #include "repository/RepositorySession.h"
 
 #include <QMap>
@@ -23,9 +24,7 @@ int InitCommand(const QStringList &args)
         PrintError(QStringLiteral("velmora-transfer init: %1\n").arg(problem.isEmpty() ? QStringLiteral("--repository is required") : problem) + InitUsage());
         return 2;
     }
-    QString path = opts.value(QStringLiteral("--repository"));
-    if (path.right(4).toUpper() != QLatin1String(".MDB"))
-        path += QStringLiteral(".mdb");
+    const QString path = PackageFile::withMdbExtension(opts.value(QStringLiteral("--repository")));
     RepositorySession session;
     session.setDatabasePath(path);
     session.ResetConnection();

@@ -106,6 +106,11 @@ QSqlDatabase openForReading(const QString &path, const QString &password, const 
     return openChecked(path, password, connectionName, true);
 }
 
+QString withMdbExtension(const QString &path)
+{
+    return path.right(4).toUpper() == QLatin1String(".MDB") ? path : path + QStringLiteral(".mdb");
+}
+
 void close(const QString &connectionName)
 {
     if (!QSqlDatabase::contains(connectionName))

@@ -19,6 +19,9 @@ QSqlDatabase openForWriting(const QString &path, const QString &password, const 
 // marker and password checked before anything is read.
 QSqlDatabase openForReading(const QString &path, const QString &password, const QString &connectionName);
 
+// A chosen file name with ".mdb" appended unless it already ends so, in any letter case.
+QString withMdbExtension(const QString &path);
+
 // Closes and forgets a connection opened by one of the functions above.
 void close(const QString &connectionName);
 

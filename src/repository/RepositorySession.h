@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Items.h"
+#include "ReportDefinitionItem.h"
 #include "Rows.h"
 
 #include <QList>
@@ -81,14 +82,64 @@ public:
     // ---- navigator: lifecycle, recycle bin, clipboard
 
     // ---- report definitions (properties)
+    ReportDefinitionItem GetReportDefinition(int reportId);
+    // Writes the whole definition in one transaction and stamps Modified (also into def).
+    // Refuses, changing nothing, a report that another user holds checked out.
+    void SaveReportDefinition(ReportDefinitionItem &def);
+    // Data sources a report can read: id and name, Order By Name.
+    QList<QPair<int, QString>> GetReportDataSourceChoices();
 
     // ---- data sources and variables
 
     // ---- macro library
     QStringList GetMacroCategoryList();  // "id#$#name", Order By Denumire
     QStringList GetMacroList(int categoryId); // "id#$#name", Order By MacroName; 0 = every macro
+    // Creates (categoryId 0) or renames a category; returns its id, 0 when refused (empty name,
+    // a name another category has, a category that no longer exists). reason says why.
+    int SaveMacroCategory(const QString &name, int categoryId, QString *reason = nullptr);
+    // Creates a macro in categoryId (macroId 0) or renames one (categoryId 0 keeps its category,
+    // another id moves it there); returns its id, 0 when refused (empty name, a name another macro
+    // of the same category has, a missing category or macro).
+    int SaveMacro(const QString &name, int categoryId, int macroId, QString *reason = nullptr);
+    QString GetMacroBody(int macroId); // "" when the macro does not exist
+    bool SaveMacroBody(int macroId, const QString &body); // false when the macro does not exist
+    // False while the category holds macros; true when it is gone (also when it was already gone).
+    bool DeleteMacroCategory(int categoryId);
+    // Deletes the macro together with every reference to it and its own references.
+    bool DeleteMacro(int macroId);
+    // The macros a source uses: tip "m" a macro, "r" a report. "id#$#name", Order By MacroName.
+    QStringList GetReferencedMacros(int sourceId, const QString &tip);
+    // The source ends up referencing exactly the given macros; ids of missing macros and a macro's
+    // reference to itself are left out. False when the source does not exist or tip is unknown.
+    bool SaveReferences(int sourceId, const QList<int> &macroIds, const QString &tip);
 
     // ---- security
+    // Names of applications, roles and users (within their application) are unique, compared
+    // without regard to case and surrounding blanks: Add* answer 0 for a blank or taken name,
+    // SaveUser throws. Deletes leave no user-role row, grant or check-out pointing at what is gone.
+    QSqlQuery GetApplicationRows(); // AppName, IdApp, by name
+    int AddApplication(const QString &name); // the new id, 0 = refused
+    // The application, its users, their roles and their check-outs; false when it did not exist.
+    bool DeleteApplication(int idApp);
+    QSqlQuery GetApplicationUserRows(int idApp); // User, UserFName, UserLName, IdUserApp, by user
+    // idUserApp 0: Role, IdRole of every role, by name; otherwise the roles the user holds.
+    QSqlQuery GetRoleRows(int idUserApp);
+    int AddRole(const QString &name); // the new id, 0 = refused
+    // The role with its report grants and user assignments; false when it did not exist.
+    bool DeleteRole(int idRole);
+    // The user ends up holding exactly the given roles (unknown role ids are skipped).
+    bool SaveUserRoles(int idUserApp, const QList<int> &roleIds);
+    QSqlQuery GetUserRow(int idUserApp); // IdUser, UserFName, UserLName, User, Password (stored form)
+    // Creates (idUserApp 0) or updates a user; the password is given as typed and stored scrambled.
+    // Returns the user's id. Throws AppError for a blank or taken user name, an unknown user or
+    // application, or a password that cannot be stored.
+    int SaveUser(int idUserApp, int externalId, const QString &user, const QString &firstName,
+                 const QString &lastName, const QString &password, int idApp);
+    // The user with its roles; the reports it held are released. False when it did not exist.
+    bool DeleteUser(int idUserApp);
+    // The role is granted exactly these live reports; grants of reports in the recycle bin are
+    // kept, since no window shows them. False when the role does not exist.
+    bool SaveRoleReports(int idRole, const QList<int> &reportIds);
 
 private:
     QSqlDatabase openFileConnection(const QString &path, bool createIfMissing);

@@ -3,15 +3,29 @@
 #include "reportengine/ReportEngine.h"
 #include "repository/RepositorySession.h"
 
+#include <QCoreApplication>
+
 namespace App {
 
 int CurrentCompanyId = 0;
 bool OpenInExistingWorkbook = false;
 
+static RepositorySession *theSession = nullptr;
+
+static void releaseSession()
+{
+    // Closed while Qt's connection registry still exists; a plain static would outlive it.
+    delete theSession;
+    theSession = nullptr;
+}
+
 RepositorySession &session()
 {
-    static RepositorySession s;
-    return s;
+    if (!theSession) {
+        theSession = new RepositorySession;
+        qAddPostRoutine(releaseSession);
+    }
+    return *theSession;
 }
 
 static ReportEngine *installedEngine = nullptr;

@@ -30,6 +30,7 @@ ConnectDialog::ConnectDialog(RepositorySession &session, QWidget *parent) : QDia
 {
     setObjectName(QStringLiteral("ConnectDialog"));
     setWindowTitle(QStringLiteral("Connect to repository"));
+    setMinimumWidth(460);
     auto *layout = new QVBoxLayout(this);
 
     optFile = new QRadioButton(QStringLiteral("&File repository"), this);

@@ -9,6 +9,7 @@
 #include "frmSplash.h"
 #include "navigator/frmMain.h"
 #include "reportengine/ReportEngine.h"
+#include "repository/PackageFile.h"
 #include "repository/RepositorySession.h"
 
 #include <QApplication>
@@ -22,12 +23,7 @@ QPair<QString, QString> StatusPanels(const RepositorySession &session)
             session.UserName()};
 }
 
-QString WithMdbExtension(const QString &path)
-{
-    if (path.right(4).toUpper() != QLatin1String(".MDB"))
-        return path + QStringLiteral(".mdb");
-    return path;
-}
+QString WithMdbExtension(const QString &path) { return PackageFile::withMdbExtension(path); }
 
 QString HelpFilePath() { return QCoreApplication::applicationDirPath() + QStringLiteral("\\zat.chm"); }
 
