@@ -174,6 +174,18 @@ namespace {
 class RunTransaction {
 public:
     explicit RunTransaction(const QSqlDatabase &db) : m_db(db) { m_active = m_db.transaction(); }
+    // After a completed run: a commit that fails is the run's failure, not a success.
+    void commit()
+    {
+        if (!m_active)
+            return;
+        m_active = false;
+        if (!m_db.commit()) {
+            const QString why = m_db.lastError().text();
+            m_db.rollback();
+            throw AppError(ErrorNumber::Database, QStringLiteral("The imported rows could not be saved: ") + why);
+        }
+    }
     ~RunTransaction()
     {
         if (m_active)
@@ -341,6 +353,7 @@ void ImportRun::run(const QSqlDatabase &package)
         setValue(m_value + 1);
         ImportUsers();
     }
+    transaction.commit();
 }
 
 static AppError packageError(const QString &text) { return AppError(ErrorNumber::BadFile, text); }
