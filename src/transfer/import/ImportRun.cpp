@@ -82,7 +82,7 @@ struct ImportRun::Package {
     Recs macroCategories;
     Recs macros;
     QHash<int, int> macroCategOf;     // macro -> its category
-    QHash<int, Recs> macroRefsBySource; // "m" references by using macro
+    QHash<int, QList<int>> macroUses;  // "m" references: using macro -> used macros (package macros only)
     QHash<int, Recs> reportRefsBySource; // "r" references by report
     Recs macroRefs;                   // every "m" reference, in package order
     Recs roles;
@@ -149,7 +149,8 @@ void ImportRun::loadPackage(const QSqlDatabase &package)
     for (const Rec &r : readAll(package, QStringLiteral("Select * From ZAT_References Order By IdReference"))) {
         if (isTip(r, 'm')) {
             p.macroRefs << r;
-            p.macroRefsBySource[idOf(r, "IdSource")] << r;
+            if (p.macroCategOf.contains(idOf(r, "IdMacro")))
+                p.macroUses[idOf(r, "IdSource")] << idOf(r, "IdMacro");
         } else if (isTip(r, 'r')) {
             p.reportRefsBySource[idOf(r, "IdSource")] << r;
         }
@@ -612,10 +613,9 @@ QList<int> ImportRun::IMP_GetAllReferences(int reportId) const
     const Package &p = *m_pkg;
     QList<int> result;
     QSet<int> inResult, visited;
-    const auto known = [&](int id) { return p.macroCategOf.contains(id); };
     for (const Rec &ref : p.reportRefsBySource.value(reportId)) {
         const int direct = idOf(ref, "IdMacro");
-        if (!known(direct))
+        if (!p.macroCategOf.contains(direct))
             continue;
         // What the macro uses comes before the macro itself.
         QList<int> stack{direct};
@@ -624,19 +624,18 @@ QList<int> ImportRun::IMP_GetAllReferences(int reportId) const
             if (visited.contains(id))
                 continue;
             visited.insert(id);
-            const Recs uses = p.macroRefsBySource.value(id);
-            for (auto it = uses.crbegin(); it != uses.crend(); ++it) {
-                const int used = idOf(*it, "IdMacro");
-                if (known(used) && !visited.contains(used))
-                    stack << used;
-            }
-            for (const Rec &u : uses) {
-                const int used = idOf(u, "IdMacro");
-                if (known(used) && !inResult.contains(used)) {
+            const auto found = p.macroUses.constFind(id);
+            if (found == p.macroUses.constEnd())
+                continue;
+            const QList<int> &uses = *found;
+            for (auto it = uses.crbegin(); it != uses.crend(); ++it)
+                if (!visited.contains(*it))
+                    stack << *it;
+            for (int used : uses)
+                if (!inResult.contains(used)) {
                     inResult.insert(used);
                     result << used;
                 }
-            }
         }
         if (!inResult.contains(direct)) {
             inResult.insert(direct);

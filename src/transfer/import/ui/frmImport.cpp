@@ -229,6 +229,7 @@ void frmImport::LoadCateg()
 {
     BusyCursor busy;
     twRep->clear();
+    m_categoryNodes.clear();
     PackageTree tree;
     if (!RunCommand(QStringLiteral("frmMain.LoadCateg()"), [&] {
             PackageConnection package(txtPath->text());
@@ -236,15 +237,16 @@ void frmImport::LoadCateg()
         }))
         return;
     for (const PackageTree::Category &c : tree.categories) {
-        QTreeWidgetItem *parent = c.parent != 0 ? ItemData::findByKey(twRep, QStringLiteral("c%1").arg(c.parent)) : nullptr;
+        QTreeWidgetItem *parent = m_categoryNodes.value(c.parent);
         auto *item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(twRep);
         item->setText(0, nodeText(c.name));
         ItemData::setKey(item, QStringLiteral("c%1").arg(c.id));
         ItemData::setTag(item, c.id);
         setPicture(item, c.id == 1 ? PicRoot : c.id == 2 ? PicRecycleBin : PicCategory);
         item->setExpanded(true);
+        m_categoryNodes.insert(c.id, item);
     }
-    if (QTreeWidgetItem *root = ItemData::findByKey(twRep, QStringLiteral("c1"))) {
+    if (QTreeWidgetItem *root = m_categoryNodes.value(1)) {
         twRep->setCurrentItem(root);
         twRep->scrollToItem(root);
     }
@@ -255,7 +257,7 @@ void frmImport::LoadReports(const PackageTree &tree)
 {
     int count = 0;
     for (const PackageTree::Report &r : tree.reports) {
-        QTreeWidgetItem *parent = r.node != 0 ? ItemData::findByKey(twRep, QStringLiteral("c%1").arg(r.node)) : nullptr;
+        QTreeWidgetItem *parent = m_categoryNodes.value(r.node);
         auto *item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(twRep);
         item->setText(0, nodeText(r.name));
         ItemData::setKey(item, QStringLiteral("r%1").arg(r.id));

@@ -4,6 +4,7 @@
 #include "transfer/TransferProgress.h"
 
 #include <QDialog>
+#include <QHash>
 #include <QList>
 
 class QCheckBox;
@@ -86,4 +87,5 @@ protected:
 private:
     void setBusy(bool busy);
     bool m_busy = false;
+    QHash<int, QTreeWidgetItem *> m_categoryNodes; // of the last LoadCateg
 };
