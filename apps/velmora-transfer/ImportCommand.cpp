@@ -135,11 +135,13 @@ int ImportCommand(const QStringList &args)
             o.reportIds = tree.reportIds();
         } else {
             const QSet<int> wanted(reports.cbegin(), reports.cend());
+            const QList<int> offered = tree.reportIds();
+            const QSet<int> offeredSet(offered.cbegin(), offered.cend());
             for (int id : reports)
-                if (!tree.hasReport(id))
+                if (!offeredSet.contains(id))
                     throw AppError(ErrorNumber::InvalidArgument,
                                    QStringLiteral("The package offers no report %1 (deleted, in the recycle bin or missing).").arg(id));
-            for (int id : tree.reportIds()) // tree order, as the dialog imports them
+            for (int id : offered) // tree order, as the dialog imports them
                 if (wanted.contains(id))
                     o.reportIds << id;
         }

@@ -328,9 +328,12 @@ void ImportRun::run(const QSqlDatabase &package)
         std::sort(dataSourcesUsed.begin(), dataSourcesUsed.end());
     } else {
         dataSourcesUsed.clear();
+        QSet<int> seen;
         for (int id : m_opt.dataSourceIds)
-            if (!dataSourcesUsed.contains(id))
+            if (!seen.contains(id)) {
+                seen.insert(id);
                 dataSourcesUsed << id;
+            }
     }
     validate();
 

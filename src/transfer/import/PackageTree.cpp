@@ -15,11 +15,6 @@ QList<int> PackageTree::reportIds() const
     return ids;
 }
 
-bool PackageTree::hasReport(int id) const
-{
-    return std::any_of(reports.begin(), reports.end(), [id](const Report &r) { return r.id == id; });
-}
-
 namespace {
 struct CategRow {
     int id = 0;

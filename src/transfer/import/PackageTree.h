@@ -21,7 +21,6 @@ struct PackageTree {
     QList<Report> reports;      // by name: the order reports are imported in
 
     QList<int> reportIds() const;
-    bool hasReport(int id) const;
 };
 
 // Reads the tree of an open package. Every live report that lies outside the recycle bin and
