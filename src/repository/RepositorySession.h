@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DataSourceItem.h"
 #include "Items.h"
 #include "ReportDefinitionItem.h"
 #include "Rows.h"
@@ -90,6 +91,28 @@ public:
     QList<QPair<int, QString>> GetReportDataSourceChoices();
 
     // ---- data sources and variables
+    DataSourceList GetDataSourceList(); // Order By Name
+    DataSourceItem GetDataSource(int idDataSource); // throws when it does not exist
+    // Reports (recycle bin included) that read the data source, and its variables.
+    int DataSourceReportCount(int idDataSource);
+    int DataSourceVariableCount(int idDataSource);
+    // The variables of a data source by SortNr; leaveOutIdVar 0 = none left out.
+    VariableRows GetVariableRows(int idDataSource, int leaveOutIdVar = 0);
+    // Stores the change records (ChangeRecord form) and removes the deleted variables with their
+    // dependences, in one transaction; writes every stored row's id into field 1 of its record.
+    // False when the data source no longer exists.
+    bool SaveVariables(int idDataSource, QStringList &changes, const QList<int> &deletedIds);
+    // dependsOn true: the variables idVar depends on; false: every dependence in the way of
+    // deleting idVar, in either direction (empty = it may be deleted).
+    DependenceRows GetDependenceRows(int idVar, bool dependsOn);
+    // Names along the path that would make idVar depend on itself once it depends on dependsOn
+    // ("B", "C", "A" when B depends on C, which depends on A = idVar); empty when there is none.
+    QStringList DependenceCycle(int idVar, const QList<int> &dependsOn);
+    // idVar then depends on exactly these variables. False (nothing changed) when one is not
+    // another variable of the same data source or when a cycle would arise.
+    bool SaveDependences(int idVar, const QList<int> &dependsOn);
+    // Removes every dependence GetDependenceRows(idVar, false) reports.
+    void DeleteDependences(int idVar);
 
     // ---- macro library
     QStringList GetMacroCategoryList();  // "id#$#name", Order By Denumire
