@@ -105,6 +105,24 @@ ImportOptions everything(const QString &path)
     return o;
 }
 
+// The import dialog with an eye on its controls while a run reports progress.
+struct ObservedImport : frmImport {
+    QStringList busyStates;
+    void status(const QString &text) override
+    {
+        if (text.contains(QLatin1String("Processing report")))
+            busyStates << QStringLiteral("%1 %2 %3 %4 %5")
+                              .arg(cmdSyncronize->isHidden())
+                              .arg(cmdExport->isEnabled() || cmdClose->isEnabled() || cmdBrowse->isEnabled()
+                                   || cmdDSN->isEnabled() || cmdMacros->isEnabled() || cmdCheckAll->isEnabled()
+                                   || cmdClearAll->isEnabled())
+                              .arg(ProgressBar1->isHidden())
+                              .arg(ProgressBar1->value())
+                              .arg(ProgressBar1->maximum());
+        frmImport::status(text);
+    }
+};
+
 struct RecordingProgress : TransferProgress {
     QStringList texts;
     QList<QPair<int, int>> values;
@@ -748,7 +766,7 @@ private Q_SLOTS:
         const int categ = Sql::insert(db, "ZAT_Category", "IdCateg", {{"Name", "Target"}, {"IdParent", 1}, {"IsDeleted", 0}});
         const QString path = packagePath("gui-run-" + backend);
         buildRichPackage(path);
-        frmImport dlg;
+        ObservedImport dlg;
         dlg.IdCategDest = categ;
         prompts.files.enqueue(path);
         dlg.cmdBrowse_Click();
@@ -763,6 +781,7 @@ private Q_SLOTS:
         prompts.clear();
         dlg.cmdExport_Click();
         QCOMPARE(prompts.messages(), QStringList({"Import selected reports?"}));
+        QCOMPARE(dlg.busyStates, QStringList({"1 0 0 1 5"})); // sync hidden, seven buttons off, bar at 1 of 1 + 4
         QCOMPARE(dlg.panel1->text(), QStringLiteral("Operation completed successfully."));
         QVERIFY(dlg.ProgressBar1->isHidden());
         QVERIFY(!dlg.cmdSyncronize->isHidden() && dlg.cmdExport->isEnabled() && dlg.cmdClose->isEnabled());
