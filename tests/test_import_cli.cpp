@@ -40,6 +40,10 @@ class TestImportCli : public QObject {
         p.row("ZAT_ReportDS", {{"IdReportDS", 601}, {"IdReport", 101}, {"IdDataSource", 701}});
         p.row("ZAT_App", {{"IdApp", 5}, {"AppName", "Client"}});
         p.row("ZAT_UserApp", {{"IdUserApp", 6}, {"IdApp", 5}, {"User", "u"}});
+        p.row("ZAT_CategMacros", {{"IdCateg", 50}, {"Denumire", "M"}});
+        p.row("ZAT_Macros", {{"IdMacro", 1}, {"IdCateg", 50}, {"MacroName", "used"}});
+        p.row("ZAT_Macros", {{"IdMacro", 2}, {"IdCateg", 50}, {"MacroName", "user"}});
+        p.row("ZAT_References", {{"IdReference", 3}, {"IdSource", 2}, {"IdMacro", 1}, {"Tip", "m"}});
         return path;
     }
 
@@ -100,6 +104,7 @@ private Q_SLOTS:
         QTest::newRow("unknown category") << QStringList{"import", "--repository", "REPO", "--package", "PKG", "--category", "77", "--all-reports"} << 1 << "no category 77";
         QTest::newRow("not a package") << QStringList{"import", "--repository", "REPO", "--package", "TEXT", "--category", "1"} << 1 << "is not a Velmora repository or package";
         QTest::newRow("missing package") << QStringList{"list", "--package", "/nonexistent/p.mdb"} << 1 << "does not exist";
+        QTest::newRow("macro reference left out") << QStringList{"import", "--repository", "REPO", "--package", "PKG", "--category", "1", "--macros", "2"} << 1 << "Origin : ImportMacros()";
         QTest::newRow("report not offered") << QStringList{"import", "--repository", "REPO", "--package", "PKG", "--category", "1", "--reports", "103"} << 1 << "offers no report 103";
     }
     void argumentsAndFailures()

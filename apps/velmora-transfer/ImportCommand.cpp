@@ -28,7 +28,9 @@ QString ImportUsage()
         "      no roles, no users, no synchronised report. --sync pairs the given package reports\n"
         "      with the repository's reports of the same code, --sync-all every one that has a partner.\n"
         "  list --package FILE [--repository REPO]\n"
-        "      the package's reports (id, name, category, code and, with a repository, the partner)\n");
+        "      the package's reports (id, name, category, code and, with a repository, the partner),\n"
+        "      tab-separated. Status lines go to stderr; a failure prints the error's four lines and\n"
+        "      exits 1 (also when macros could not all be imported); bad arguments exit 2.\n");
 }
 
 namespace {
@@ -39,6 +41,13 @@ public:
     void progress(int, int) override {}
     void yield() override {}
 };
+
+QString errorLines(const AppError &e, const QString &origin)
+{
+    return QStringLiteral("Number : %1\nDescription : %2\nSource : %3\nOrigin : %4")
+        .arg(e.number)
+        .arg(e.description, e.source, origin);
+}
 
 bool parseIds(const QString &text, QList<int> &ids)
 {
@@ -90,6 +99,9 @@ struct OpenPackage {
 
 } // namespace
 
+static int runImport(const QMap<QString, QString> &opts, int category, const QList<int> &reports,
+                     const QList<int> &macros, const QList<int> &dataSources, const QList<int> &sync);
+
 int ImportCommand(const QStringList &args)
 {
     if (args.contains(QStringLiteral("--help"))) {
@@ -119,6 +131,20 @@ int ImportCommand(const QStringList &args)
         if (opts.contains(QLatin1String(name)) && !parseIds(opts.value(QLatin1String(name)), *list))
             return usageError(QStringLiteral("import"), QStringLiteral("%1 needs comma-separated ids").arg(QLatin1String(name)));
 
+    const QString origin = QStringLiteral("cmdExport_Click()");
+    try {
+        return runImport(opts, category, reports, macros, dataSources, sync);
+    } catch (const AppError &e) {
+        PrintError(errorLines(e, origin));
+    } catch (const std::exception &e) {
+        PrintError(errorLines(AppError(ErrorNumber::Generic, QString::fromLocal8Bit(e.what())), origin));
+    }
+    return 1;
+}
+
+static int runImport(const QMap<QString, QString> &opts, int category, const QList<int> &reports,
+                     const QList<int> &macros, const QList<int> &dataSources, const QList<int> &sync)
+{
     RepositorySession session;
     openRepository(session, opts.value("--repository"));
     QSqlDatabase db = session.Connection();
@@ -178,18 +204,23 @@ int ImportCommand(const QStringList &args)
     o.users = opts.contains("--users");
 
     StderrProgress progress;
-    ImportRun run(db, o, &progress, [](const AppError &e, const QString &origin) {
-        PrintError(QStringLiteral("warning: %1: %2").arg(origin, e.description));
+    bool stepFailed = false;
+    ImportRun run(db, o, &progress, [&](const AppError &e, const QString &origin) {
+        stepFailed = true;
+        PrintError(errorLines(e, origin));
     });
     run.run();
-    PrintError(QStringLiteral("Operation completed successfully."));
+    if (!stepFailed)
+        PrintError(QStringLiteral("Operation completed successfully."));
     QTextStream out(stdout);
     for (int id : o.reportIds)
         out << QStringLiteral("report %1 -> %2%3").arg(id).arg(run.reportMap.value(id))
                    .arg(o.syncPairs.contains(id) && run.reportMap.value(id) != 0 ? QStringLiteral(" (synchronised)") : QString())
             << Qt::endl;
-    return 0;
+    return stepFailed ? 1 : 0;
 }
+
+static int runList(const QMap<QString, QString> &opts);
 
 int ListCommand(const QStringList &args)
 {
@@ -204,6 +235,18 @@ int ListCommand(const QStringList &args)
     if (!opts.contains("--package"))
         return usageError(QStringLiteral("list"), QStringLiteral("--package is required"));
 
+    try {
+        return runList(opts);
+    } catch (const AppError &e) {
+        PrintError(errorLines(e, QStringLiteral("list")));
+    } catch (const std::exception &e) {
+        PrintError(errorLines(AppError(ErrorNumber::Generic, QString::fromLocal8Bit(e.what())), QStringLiteral("list")));
+    }
+    return 1;
+}
+
+static int runList(const QMap<QString, QString> &opts)
+{
     RepositorySession session;
     if (opts.contains("--repository"))
         openRepository(session, opts.value("--repository"));
