@@ -52,7 +52,7 @@ QIcon tickIcon(bool ticked)
     return QIcon(pm);
 }
 
-QIcon pictureIcon(int picture)
+QIcon makeIcon(int picture)
 {
     QStyle *style = QApplication::style();
     switch (picture) {
@@ -64,6 +64,16 @@ QIcon pictureIcon(int picture)
     case frmImport::PicReportTicked: return tickIcon(true);
     }
     return {};
+}
+
+// Drawn once: a package may hold thousands of report nodes.
+QIcon pictureIcon(int picture)
+{
+    static QHash<int, QIcon> icons;
+    auto it = icons.find(picture);
+    if (it == icons.end())
+        it = icons.insert(picture, makeIcon(picture));
+    return *it;
 }
 
 // The package for one command: read-only, untrusted, closed when the command ends.
