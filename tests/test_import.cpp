@@ -358,6 +358,9 @@ private Q_SLOTS:
         QSqlDatabase db = s.Connection();
         const int binned = Sql::insert(db, "ZAT_Report", "IdReport",
                                        {{"Name", "In the bin"}, {"IdCateg", 1}, {"IsDeleted", 1}, {"SyncronizeCode", Code1}});
+        const QString strangerCode(50, QLatin1Char('3'));
+        const int stranger = Sql::insert(db, "ZAT_Report", "IdReport",
+                                         {{"Name", "Stranger"}, {"IdCateg", 1}, {"IsDeleted", 0}, {"SyncronizeCode", strangerCode}});
         const QString path = packagePath("nopartner-" + backend);
         buildRichPackage(path);
         {
@@ -376,10 +379,16 @@ private Q_SLOTS:
         o.syncPairs.insert(102, QStringLiteral("2")); // a package report without partner
         ImportRun run(db, o);
         run.run();
+        // A pair whose code is not the package report's own (left from another package) is no pair.
+        ImportOptions stale = o;
+        stale.reportIds = {101};
+        stale.syncPairs = {{101, strangerCode}};
+        ImportRun(db, stale).run();
+        QCOMPARE(scalarText(db, QStringLiteral("Select Name From ZAT_Report Where IdReport = %1").arg(stranger)), QStringLiteral("Stranger"));
+        QCOMPARE(rowCount(db, "ZAT_Report", "IdCateg = 1 And IsDeleted = 0"), 4);
         QVERIFY(run.reportMap.value(101) != binned);
         QCOMPARE(scalarText(db, QStringLiteral("Select Name From ZAT_Report Where IdReport = %1").arg(binned)), QStringLiteral("In the bin"));
-        QCOMPARE(rowCount(db, "ZAT_Report", "IdCateg = 1 And IsDeleted = 0"), 2);
-        QCOMPARE(rowCount(db, "ZAT_Sort", "ItemType = 'e'"), 1);
+        QCOMPARE(rowCount(db, "ZAT_Sort", "ItemType = 'e'"), 2);
     }
 
     void selectionsDecideWhatComesAlong_data() { TestDb::addBackends(); }

@@ -478,10 +478,11 @@ int ImportRun::ImportReport(int sourceId)
               + txt(r, "Name").toString() + QLatin1Char('\''));
 
     int destId = 0;
-    if (m_opt.syncPairs.contains(sourceId)) {
-        const QString code = m_opt.syncPairs.value(sourceId);
+    const QString code = m_opt.syncPairs.value(sourceId).trimmed();
+    // A pair made for another package (the dialog keeps its pairs when a new package is
+    // chosen) must not overwrite a report with a stranger's content: the codes must agree.
+    if (!code.isEmpty() && code == txt(r, "SyncronizeCode").toString().trimmed())
         destId = guarded([&] { return FindSyncPartner(m_db, code); });
-    }
     // A pair whose partner is gone (or never existed) brings the report in as a new one.
     const bool sync = destId != 0;
 
