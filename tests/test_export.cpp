@@ -314,6 +314,11 @@ private Q_SLOTS:
         QSet<QString> pending{QString(50, QLatin1Char('0'))};
         draws = 0;
         QCOMPARE(GenerateSyncronizeCode(db, &pending, [&] { return ++draws <= 10 ? zero : 0.5; }).size(), 50);
+        // Codes drawn together are distinct from each other as well.
+        Sql::exec(db, QStringLiteral("Delete From ZAT_Report"));
+        draws = 0;
+        QCOMPARE(GenerateSyncronizeCodes(db, 2, nullptr, [&] { return ++draws <= 20 ? 0.0 : zero; }),
+                 (QStringList{tens, QString(50, QLatin1Char('0'))}));
         // The system's source: always 50 digits, never the same twice.
         QSet<QString> seen;
         for (int i = 0; i < 300; ++i) {

@@ -81,6 +81,39 @@ public:
     ReportItem GetReport(int id);
 
     // ---- navigator: lifecycle, recycle bin, clipboard
+    using CategoryList = QList<CategoryItem>;
+    using ReportList = QList<ReportItem>;
+    enum ItemState { Live = 0, Deleted = 2 };
+    // parent -1: every category of that state (live: parents before children, siblings in display
+    // order); otherwise the direct children of parent. Deleted: the items put in the recycle bin.
+    CategoryList GetCategoryList(int parent, int state);
+    ReportList GetReportList(int category, int state);
+    // Report kinds of NewReport.
+    enum ReportKind { KindExcel = 1, KindText = 2, KindVelmora = 5 };
+    // Type text of the program's own spreadsheet reports: they offer the workbook entries.
+    static QString VelmoraReportType() { return QStringLiteral("Velmora"); }
+    CategoryItem NewCategory(int parent, const QString &name);
+    ReportItem NewReport(int category, int kind, const QString &name);
+    bool CategoryNameExists(const QString &name, int parent);
+    bool ReportNameExists(const QString &name, int category);
+    void DeleteItems(const QList<int> &reportIds, const QList<int> &categoryIds);
+    bool RestoreItems(const QList<int> &categoryIds, const QList<int> &reportIds);
+    bool IsRecycleBinEmpty();
+    // Removes the bin's items and every row that hangs on them. False when the bin was empty.
+    bool EmptyRecycleBin();
+    // Remember the set for PasteItems and return the marker text for the system clipboard:
+    // "ZAT#$#" + DatabasePath + "#$#cut" or "#$#copy" + "#$#r1,r2#$#c3".
+    QString CutItems(const QList<int> &reportIds, const QList<int> &categoryIds);
+    QString CopyItems(const QList<int> &reportIds, const QList<int> &categoryIds);
+    // Moves (cut) or deep-copies (copy) the remembered set into target; false when nothing changed.
+    bool PasteItems(int target);
+    // Whether a clipboard text is this repository's marker.
+    bool IsOurClipboard(const QString &clipboardText) const;
+    struct NavigatorClipboard {
+        bool cut = false;
+        QList<int> reports;
+        QList<int> categories;
+    } navigatorClipboard; // the cut or copied set, kept until the next cut/copy (a cut: until pasted)
 
     // ---- report definitions (properties)
     ReportDefinitionItem GetReportDefinition(int reportId);

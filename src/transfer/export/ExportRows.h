@@ -13,7 +13,9 @@
 #include <QSqlRecord>
 #include <QString>
 #include <QVariant>
+#include <initializer_list>
 #include <memory>
+#include <utility>
 
 namespace ExportRows {
 
@@ -36,11 +38,12 @@ public:
         : m_names(std::move(names)), m_values(std::move(values))
     {
     }
-    QVariant value(const QString &column) const
+    QVariant value(const char *column) const
     {
+        const QLatin1String name(column);
         if (m_names)
             for (int i = 0; i < m_names->size(); ++i)
-                if (m_names->at(i).compare(column, Qt::CaseInsensitive) == 0)
+                if (m_names->at(i).compare(name, Qt::CaseInsensitive) == 0)
                     return m_values.at(i);
         return {};
     }
@@ -70,70 +73,38 @@ inline QList<Row> rows(const QSqlDatabase &db, const QString &sql)
     return out;
 }
 
-inline QVariant value(const Row &row, const QString &column) { return row.value(column); }
+inline QVariant value(const Row &row, const char *column) { return row.value(column); }
 
 // A null text becomes "", a null number or flag becomes its default.
-inline QVariant text(const Row &row, const QString &column)
+inline QVariant text(const Row &row, const char *column)
 {
     const QVariant v = value(row, column);
     // QString("") and not QString(): a null QString is bound as Null.
     return v.isNull() ? QVariant(QStringLiteral("")) : QVariant(v.toString());
 }
-inline QVariant number(const Row &row, const QString &column, int fallback = 0)
+inline QVariant number(const Row &row, const char *column, int fallback = 0)
 {
     const QVariant v = value(row, column);
     return v.isNull() ? QVariant(fallback) : v;
 }
-inline int id(const Row &row, const QString &column) { return number(row, column).toInt(); }
+inline int id(const Row &row, const char *column) { return number(row, column).toInt(); }
 
-// Appends rows to the package through one prepared statement per table and column list.
+// Appends rows to the package through one prepared statement per table. The package is always
+// an SQLite file, so statements go straight to SQLite: the driver layer would double the cost.
 class Writer {
 public:
-    explicit Writer(const QSqlDatabase &db) : m_db(db) {}
+    explicit Writer(const QSqlDatabase &db);
+    ~Writer();
+    Writer(const Writer &) = delete;
+    Writer &operator=(const Writer &) = delete;
 
-    void append(const QString &table, const Sql::Values &values)
-    {
-        // Each table is always written with the same columns.
-        const QString key = table + QString::number(values.size());
-        auto it = m_queries.find(key);
-        if (it == m_queries.end()) {
-            QStringList cols;
-            for (const auto &v : values)
-                cols << v.first;
-            QSqlQuery q(m_db);
-            QStringList names, marks;
-            for (const QString &c : cols) {
-                names << (c.compare(QLatin1String("User"), Qt::CaseInsensitive) == 0 ? Sql::userColumn() : c);
-                marks << QStringLiteral("?");
-            }
-            if (!q.prepare(QStringLiteral("Insert Into %1 (%2) Values (%3)")
-                               .arg(table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))))
-                throw failure(q);
-            it = m_queries.insert(key, q);
-        }
-        QSqlQuery &q = it.value();
-        for (int i = 0; i < values.size(); ++i)
-            q.bindValue(i, values[i].second);
-        if (!q.exec())
-            throw failure(q);
-    }
+    using Fields = std::initializer_list<std::pair<const char *, QVariant>>;
+    // Each table is always written with the same columns, in the same order.
+    void append(const char *table, Fields values);
 
 private:
-    static AppError failure(const QSqlQuery &q)
-    {
-        const QSqlError e = q.lastError();
-        bool ok = false;
-        int code = e.nativeErrorCode().toInt(&ok);
-        if (!ok || code == 0)
-            code = ErrorNumber::Database;
-        QString text = e.databaseText().trimmed();
-        if (text.isEmpty())
-            text = e.text().trimmed();
-        return AppError(code, text, QStringLiteral("Velmora package"));
-    }
-
-    QSqlDatabase m_db;
-    QHash<QString, QSqlQuery> m_queries;
+    struct Impl;
+    std::unique_ptr<Impl> d;
 };
 
 } // namespace ExportRows

@@ -144,6 +144,7 @@ void ExportRun::preparePackage()
     if (!root.isEmpty())
         Sql::exec(m_package, QStringLiteral("Update ZAT_Sort Set IdSort = ?, SortNr = ? Where ItemType = 'c' And IdItem = 1"),
                   {id(root.first(), "IdSort"), number(root.first(), "SortNr")});
+    Sql::exec(m_package, QStringLiteral("PRAGMA cache_size = -32768"));
     m_categories = {1};
     m_categorySorts = {1};
 }
@@ -188,6 +189,10 @@ void ExportRun::exportReports()
             if (!m_sort.contains(id(r, "IdItem")))
                 m_sort.insert(id(r, "IdItem"), r);
 
+        int missing = 0;
+        for (const Row &r : std::as_const(reports))
+            missing += text(r, "SyncronizeCode").toString().isEmpty() ? 1 : 0;
+        m_freshCodes = GenerateSyncronizeCodes(m_repo, missing, &m_newCodes, codeDraw);
         for (int reportId : chunk) {
             setProgress(++m);
             const auto it = reports.constFind(reportId);
@@ -213,8 +218,9 @@ void ExportRun::exportReport(int R, const Row *report)
         QString code = text(r, "SyncronizeCode").toString();
         const bool newCode = code.isEmpty();
         if (newCode)
-            code = GenerateSyncronizeCode(m_repo, &m_newCodes, codeDraw);
-        m_writer->append(QStringLiteral("ZAT_Report"),
+            code = m_freshCodes.isEmpty() ? GenerateSyncronizeCode(m_repo, &m_newCodes, codeDraw)
+                                          : m_freshCodes.takeFirst();
+        m_writer->append("ZAT_Report",
                          {{"IdReport", value(r, "IdReport")},
                           {"Name", text(r, "Name")},
                           {"FilePath", text(r, "FilePath")},
@@ -237,7 +243,7 @@ void ExportRun::exportReport(int R, const Row *report)
 
     if (const auto s = m_settings.constFind(R); s != m_settings.constEnd()) {
         const Row &r = s.value();
-        m_writer->append(QStringLiteral("ZAT_ExcelSheetSettings"),
+        m_writer->append("ZAT_ExcelSheetSettings",
                          {{"IdSetting", number(r, "IdSetting")},
                           {"IdReport", number(r, "IdReport")},
                           {"SheetName", text(r, "SheetName")},
@@ -251,7 +257,7 @@ void ExportRun::exportReport(int R, const Row *report)
                           {"GroupCols", text(r, "GroupCols")}});
     }
     for (const Row &r : m_columns.value(R))
-        m_writer->append(QStringLiteral("ZAT_ReportCols"),
+        m_writer->append("ZAT_ReportCols",
                          {{"IdReportCol", number(r, "IdReportCol")},
                           {"IdReport", number(r, "IdReport")},
                           {"Name", text(r, "Name")},
@@ -262,7 +268,7 @@ void ExportRun::exportReport(int R, const Row *report)
     const QList<Row> links = m_links.value(R);
     if (!links.isEmpty()) {
         const Row &r = links.first();
-        m_writer->append(QStringLiteral("ZAT_ReportDS"),
+        m_writer->append("ZAT_ReportDS",
                          {{"IdReportDS", number(r, "IdReportDS")},
                           {"IdReport", number(r, "IdReport")},
                           {"IdSQLView", number(r, "IdSQLView")},
@@ -275,7 +281,7 @@ void ExportRun::exportReport(int R, const Row *report)
         // A view shared by several reports is written once: the package keeps ids unique.
         const int viewId = id(v.value(), "IdSQLView");
         if (!m_views.contains(viewId)) {
-            m_writer->append(QStringLiteral("ZAT_SQLViews"),
+            m_writer->append("ZAT_SQLViews",
                              {{"IdSQLView", viewId},
                               {"strSQLView", text(v.value(), "strSQLView")},
                               {"Description", text(v.value(), "Description")}});
@@ -285,7 +291,7 @@ void ExportRun::exportReport(int R, const Row *report)
     }
     if (const auto s = m_sort.constFind(R); s != m_sort.constEnd()) {
         const Row &r = s.value();
-        m_writer->append(QStringLiteral("ZAT_Sort"),
+        m_writer->append("ZAT_Sort",
                          {{"IdSort", number(r, "IdSort")},
                           {"ItemType", QStringLiteral("e")},
                           {"IdItem", number(r, "IdItem")},
@@ -304,7 +310,7 @@ void ExportRun::copyCategoryChain(int C)
             rows(m_repo, QStringLiteral("Select * From ZAT_Category Where IdCateg = %1").arg(C));
         if (!category.isEmpty() && !m_categories.contains(C)) {
             const Row &r = category.first();
-            m_writer->append(QStringLiteral("ZAT_Category"),
+            m_writer->append("ZAT_Category",
                              {{"IdCateg", C},
                               {"Name", text(r, "Name")},
                               {"Description", text(r, "Description")},
@@ -317,7 +323,7 @@ void ExportRun::copyCategoryChain(int C)
         const QList<Row> sort = rows(
             m_repo, QStringLiteral("Select * From ZAT_Sort Where ItemType = 'c' And IdItem = %1 Order By IdSort").arg(C));
         if (!sort.isEmpty() && !m_categorySorts.contains(C)) {
-            m_writer->append(QStringLiteral("ZAT_Sort"),
+            m_writer->append("ZAT_Sort",
                              {{"IdSort", value(sort.first(), "IdSort")},
                               {"ItemType", QStringLiteral("c")},
                               {"IdItem", C},
@@ -336,9 +342,15 @@ void ExportRun::flushCodes()
         return;
     const bool tx = m_repo.transaction();
     try {
-        for (const auto &[reportId, code] : std::as_const(m_pendingCodes))
-            Sql::exec(m_repo, QStringLiteral("Update ZAT_Report Set SyncronizeCode = ? Where IdReport = %1").arg(reportId),
-                      {code});
+        QSqlQuery q(m_repo);
+        if (!q.prepare(QStringLiteral("Update ZAT_Report Set SyncronizeCode = ? Where IdReport = ?")))
+            throw AppError(ErrorNumber::Database, q.lastError().text());
+        for (const auto &[reportId, code] : std::as_const(m_pendingCodes)) {
+            q.bindValue(0, code);
+            q.bindValue(1, reportId);
+            if (!q.exec())
+                throw AppError(ErrorNumber::Database, q.lastError().databaseText(), QStringLiteral("Velmora repository"));
+        }
         if (tx && !m_repo.commit())
             throw AppError(ErrorNumber::Database, m_repo.lastError().text());
     } catch (...) {

@@ -83,6 +83,7 @@ private:
     QSet<int> m_dataSources, m_vars, m_dependences, m_varsWalked, m_grants, m_roles;
     QHash<int, QList<ExportRows::Row>> m_dependencesOf; // IdVar -> its rows, loaded ahead
     QSet<QString> m_newCodes;
+    QStringList m_freshCodes; // drawn ahead for the current chunk's reports without a code
     QList<QPair<int, QString>> m_pendingCodes; // written back to the repository in batches
     QList<int> m_macroIds, m_dataSourceIds;
     QList<int> m_roleIds;

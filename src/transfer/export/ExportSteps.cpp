@@ -149,7 +149,7 @@ void ExportRun::exportMacros()
                 if (categories.contains(c))
                     continue;
                 attempt([&] {
-                    m_writer->append(QStringLiteral("ZAT_CategMacros"),
+                    m_writer->append("ZAT_CategMacros",
                                      {{"IdCateg", value(r, "IdCateg")}, {"Denumire", value(r, "Denumire")}});
                     categories.insert(c);
                 });
@@ -161,7 +161,7 @@ void ExportRun::exportMacros()
             for (const Row &r :
                  rows(m_repo, QStringLiteral("Select * From ZAT_Macros Where IdMacro ") + Sql::idList(chunk)))
                 attempt([&] {
-                    m_writer->append(QStringLiteral("ZAT_Macros"),
+                    m_writer->append("ZAT_Macros",
                                      {{"IdMacro", value(r, "IdMacro")}, {"IdCateg", value(r, "IdCateg")},
                                       {"MacroName", value(r, "MacroName")}, {"Body", value(r, "Body")}});
                     macros.insert(id(r, "IdMacro"));
@@ -173,7 +173,7 @@ void ExportRun::exportMacros()
     // to macros the package lacks), those between two exported macros, and any of another kind.
     auto copyReference = [&](const Row &r) {
         attempt([&] {
-            m_writer->append(QStringLiteral("ZAT_References"),
+            m_writer->append("ZAT_References",
                              {{"IdReference", value(r, "IdReference")}, {"IdSource", value(r, "IdSource")},
                               {"IdMacro", value(r, "IdMacro")}, {"Tip", value(r, "Tip")}});
         });
@@ -262,7 +262,7 @@ void ExportRun::exportDataSources()
 
         for (int D : chunk) {
             if (const auto s = sources.constFind(D); s != sources.constEnd() && !m_dataSources.contains(D)) {
-                m_writer->append(QStringLiteral("ZAT_DataSource"),
+                m_writer->append("ZAT_DataSource",
                                  {{"IdDataSource", D},
                                   {"Name", text(s.value(), "Name")},
                                   {"DataSourceString", text(s.value(), "DataSourceString")},
@@ -272,7 +272,7 @@ void ExportRun::exportDataSources()
             for (const Row &v : vars.value(D)) {
                 const int V = id(v, "IdVar");
                 if (!m_vars.contains(V)) {
-                    m_writer->append(QStringLiteral("ZAT_Var"),
+                    m_writer->append("ZAT_Var",
                                      {{"IdVar", V},
                                       {"Name", text(v, "Name")},
                                       {"Type", number(v, "Type")},
@@ -310,7 +310,7 @@ void ExportRun::copyDependences(int varId)
         const Row r = top.rows[top.next++];
         const int rowId = id(r, "ID");
         if (!m_dependences.contains(rowId)) {
-            m_writer->append(QStringLiteral("ZAT_Dependences"),
+            m_writer->append("ZAT_Dependences",
                              {{"ID", value(r, "ID")}, {"IdVar", number(r, "IdVar")}, {"Iddep", number(r, "Iddep")}});
             m_dependences.insert(rowId);
         }
@@ -352,7 +352,7 @@ void ExportRun::exportRoles()
             const int leg = id(r, "IdLeg");
             if (m_grants.contains(leg))
                 continue;
-            m_writer->append(QStringLiteral("ZAT_Role_Report"),
+            m_writer->append("ZAT_Role_Report",
                              {{"IdLeg", value(r, "IdLeg")}, {"IdRole", number(r, "IdRole")},
                               {"IdReport", number(r, "IdReport")}});
             m_grants.insert(leg);
@@ -363,7 +363,7 @@ void ExportRun::exportRoles()
             const int role = id(r, "IdRole");
             if (m_roles.contains(role))
                 continue;
-            m_writer->append(QStringLiteral("ZAT_Role"), {{"IdRole", role}, {"Role", text(r, "Role")}});
+            m_writer->append("ZAT_Role", {{"IdRole", role}, {"Role", text(r, "Role")}});
             m_roles.insert(role);
         }
 }
@@ -371,9 +371,9 @@ void ExportRun::exportRoles()
 void ExportRun::exportUsers()
 {
     for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_App Order By IdApp")))
-        m_writer->append(QStringLiteral("ZAT_App"), {{"IdApp", value(r, "IdApp")}, {"AppName", text(r, "AppName")}});
+        m_writer->append("ZAT_App", {{"IdApp", value(r, "IdApp")}, {"AppName", text(r, "AppName")}});
     for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_UserApp Order By IdUserApp")))
-        m_writer->append(QStringLiteral("ZAT_UserApp"),
+        m_writer->append("ZAT_UserApp",
                          {{"IdUserApp", value(r, "IdUserApp")},
                           {"IdApp", number(r, "IdApp")},
                           {"IdUser", number(r, "IdUser")},
@@ -384,7 +384,7 @@ void ExportRun::exportUsers()
     for (const QList<int> &chunk : chunks(grantedRoleIds()))
         for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_UserApp_Role Where IdRole %1 "
                                                                 "Order By IdLeg").arg(Sql::idList(chunk))))
-            m_writer->append(QStringLiteral("ZAT_UserApp_Role"),
+            m_writer->append("ZAT_UserApp_Role",
                              {{"IdLeg", value(r, "IdLeg")}, {"IdUserApp", number(r, "IdUserApp")},
                               {"IdRole", number(r, "IdRole")}});
 }
