@@ -97,9 +97,9 @@ QString nodeText(const QString &name) { return name.isNull() ? QStringLiteral("U
 
 } // namespace
 
-void ShowImportDialog(int idCategDest, const QString &destinationText)
+void ShowImportDialog(int idCategDest, const QString &destinationText, QWidget *parent)
 {
-    frmImport dlg(frmMain::exists() ? frmMain::instance() : nullptr);
+    frmImport dlg(parent ? parent : frmMain::exists() ? frmMain::instance() : nullptr);
     dlg.IdCategDest = idCategDest;
     dlg.txtDestination->setText(destinationText);
     dlg.exec();
@@ -429,7 +429,7 @@ void frmImport::cmdExport_Click()
             status(QStringLiteral("Refreshing reports ..."));
             yield();
             if (frmMain::exists())
-                RunCommand(QStringLiteral("mnuViewRefresh_Click()"), [] { frmMain::instance()->RefreshMe(); });
+                RunCommand(QStringLiteral("mnuViewRefresh_Click()"), [] { frmMain::instance()->mnuViewRefresh_Click(); });
             ProgressBar1->setVisible(false);
             status(QStringLiteral("Operation completed successfully."));
         } else {

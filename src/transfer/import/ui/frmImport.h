@@ -18,8 +18,9 @@ class QTreeWidget;
 class QTreeWidgetItem;
 
 // Tools > Import reports: shows the import dialog modally with the navigator's selected category
-// as destination (destinationText is the navigator's path of that category).
-void ShowImportDialog(int idCategDest, const QString &destinationText);
+// as destination (destinationText is the navigator's path of that category). parent defaults to
+// the main window.
+void ShowImportDialog(int idCategDest, const QString &destinationText, QWidget *parent = nullptr);
 
 // Brings reports, and what they depend on, from a package file into the connected repository.
 class frmImport : public QDialog, public TransferProgress {
