@@ -917,6 +917,21 @@ private Q_SLOTS:
         QVERIFY(prompts.last().text.contains("cmdSyncronize_Click()"));
     }
 
+    void showImportDialogTakesTheDestination()
+    {
+        bool done = false;
+        QTimer::singleShot(0, this, [&] {
+            auto *w = qobject_cast<frmImport *>(QApplication::activeModalWidget());
+            QVERIFY(w);
+            QCOMPARE(w->IdCategDest, 7);
+            QCOMPARE(w->txtDestination->text(), QStringLiteral("Reports\\Sales"));
+            w->cmdClose->click();
+            done = true;
+        });
+        ShowImportDialog(7, QStringLiteral("Reports\\Sales"));
+        QTRY_VERIFY(done);
+    }
+
     void treeShowsEveryLiveReport()
     {
         const QString path = packagePath("tree");
