@@ -8,6 +8,8 @@
 int InitCommand(const QStringList &args);
 int ExportCommand(const QStringList &args);
 int ImportCommand(const QStringList &args);
+// velmora-transfer list: the reports of a package (its usage is part of ImportUsage).
+int ListCommand(const QStringList &args);
 
 // Usage lines of each command, printed by --help and after bad arguments.
 QString InitUsage();

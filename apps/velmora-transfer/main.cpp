@@ -64,6 +64,8 @@ int main(int argc, char **argv)
             return ExportCommand(args);
         if (command == QLatin1String("import"))
             return ImportCommand(args);
+        if (command == QLatin1String("list"))
+            return ListCommand(args);
     } catch (const AppError &e) {
         PrintError(e.description);
         return 1;

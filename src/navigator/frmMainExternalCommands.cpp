@@ -14,6 +14,9 @@
 #include "shell/ItemData.h"
 #include "shell/frmOptions.h"
 #include "transfer/export/ui/frmExport.h"
+#include "transfer/import/ui/frmImport.h"
+
+#include <QLineEdit>
 
 void frmMain::mnuViewProp_Click() { PropertiesCommands::Properties(this, twRep, lstRep, m_focusView); }
 void frmMain::mnuRepProp_Click() { PropertiesCommands::mnuRepProp_Click(this, lstRep); }
@@ -71,5 +74,9 @@ void frmMain::mnuImportDocs_Click()
 void frmMain::OpenReportOnEnter(int reportId) { WorkbookCommands::openReportOnEnter(reportId); }
 void frmMain::OpenReportByMode(int reportId) { WorkbookCommands::OpenReportByMode(this, reportId); }
 
-void frmMain::mnuImport_Click() {}
+void frmMain::mnuImport_Click()
+{
+    if (selectedNode() && selectedNodeKey().startsWith(QLatin1Char('c')))
+        ShowImportDialog(ItemData::idOfKey(selectedNodeKey()), txtRep->text(), this);
+}
 void frmMain::mnuExport_Click() { ShowExportDialog(this); }

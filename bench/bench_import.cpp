@@ -1,0 +1,109 @@
+// Times the import of a package exported from a synthetic file repository into an empty file
+// repository, against a bare copy of the same rows (one INSERT ... SELECT per table from the
+// attached package), at 500, 2,000 and 8,000 reports. Usage: bench_import [report counts...]
+#include "SyntheticRepository.h"
+
+#include "repository/PackageFile.h"
+#include "repository/RepositorySession.h"
+#include "repository/Schema.h"
+#include "repository/Sql.h"
+#include "transfer/export/ExportRun.h"
+#include "transfer/export/ExportTree.h"
+#include "transfer/import/ImportRun.h"
+#include "transfer/import/PackageTree.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+namespace {
+
+const QStringList Tables{"ZAT_Report", "ZAT_ExcelSheetSettings", "ZAT_ReportCols", "ZAT_ReportDS", "ZAT_SQLViews",
+                         "ZAT_Sort", "ZAT_CategMacros", "ZAT_Macros", "ZAT_References", "ZAT_DataSource", "ZAT_Var",
+                         "ZAT_Dependences", "ZAT_Role", "ZAT_Role_Report", "ZAT_App", "ZAT_UserApp", "ZAT_UserApp_Role"};
+
+double bareCopy(const QString &packagePath, const QString &destPath)
+{
+    RepositorySession creator;
+    creator.CreateDatabase(destPath);
+    double ms = 0;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "bench-bare");
+        db.setDatabaseName(destPath);
+        db.open();
+        Sql::exec(db, QStringLiteral("Attach Database '%1' As pkg").arg(packagePath));
+        for (const QString &t : Tables)
+            Sql::exec(db, QStringLiteral("Delete From main.%1").arg(t));
+        QElapsedTimer timer;
+        timer.start();
+        db.transaction();
+        for (const QString &t : Tables)
+            Sql::exec(db, QStringLiteral("Insert Into main.%1 Select * From pkg.%1").arg(t));
+        db.commit();
+        ms = timer.nsecsElapsed() / 1e6;
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("bench-bare");
+    return ms;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QList<int> sizes;
+    for (int i = 1; i < argc; ++i)
+        sizes << QString::fromLocal8Bit(argv[i]).toInt();
+    if (sizes.isEmpty())
+        sizes = {500, 2000, 8000};
+    QTemporaryDir dir;
+    QTextStream out(stdout);
+    out << "reports  import(ms)  bare copy(ms)  ratio  import per report(us)\n";
+    for (int n : sizes) {
+        const QString repoPath = QDir(dir.path()).filePath(QStringLiteral("repo%1.mdb").arg(n));
+        const QString packagePath = QDir(dir.path()).filePath(QStringLiteral("package%1.mdb").arg(n));
+        {
+            RepositorySession source;
+            source.CreateDatabase(repoPath);
+            source.OpenFile(repoPath);
+            SyntheticRepository::build(source.Connection(), n);
+            const QList<ExportTreeNode> categories = LoadExportCategories(source);
+            ExportOptions options;
+            options.reportIds = ExportTreeReportIds(categories, LoadExportReports(source, categories));
+            options.packagePath = packagePath;
+            ExportRun(source, options).run();
+        }
+
+        ImportOptions options;
+        options.packagePath = packagePath;
+        {
+            QSqlDatabase pkg = PackageFile::openForReading(packagePath, Schema::PackagePassword, "bench-tree");
+            options.reportIds = LoadPackageTree(pkg).reportIds();
+            pkg = QSqlDatabase();
+            PackageFile::close("bench-tree");
+        }
+        options.dataSources = ImportOptions::Choice::ForReports;
+        options.roles = options.users = true;
+        const QString destPath = QDir(dir.path()).filePath(QStringLiteral("dest%1.mdb").arg(n));
+        RepositorySession dest;
+        dest.CreateDatabase(destPath);
+        dest.OpenFile(destPath);
+        QElapsedTimer timer;
+        timer.start();
+        ImportRun(dest.Connection(), options).run();
+        const double importMs = timer.nsecsElapsed() / 1e6;
+        dest.ResetConnection();
+        const double bareMs = bareCopy(packagePath, QDir(dir.path()).filePath(QStringLiteral("bare%1.mdb").arg(n)));
+        out << QStringLiteral("%1  %2  %3  %4  %5\n")
+                   .arg(n, 7)
+                   .arg(importMs, 10, 'f', 1)
+                   .arg(bareMs, 13, 'f', 1)
+                   .arg(importMs / bareMs, 5, 'f', 1)
+                   .arg(importMs * 1000.0 / n, 21, 'f', 1);
+        out.flush();
+    }
+    return 0;
+}

@@ -1,0 +1,477 @@
+#include "frmImport.h"
+
+#include "navigator/frmMain.h"
+#include "repository/AppError.h"
+#include "repository/PackageFile.h"
+#include "repository/RepositorySession.h"
+#include "repository/Schema.h"
+#include "shell/AppState.h"
+#include "shell/ErrorBox.h"
+#include "shell/ItemData.h"
+#include "shell/Prompter.h"
+#include "shell/Settings.h"
+#include "transfer/export/ui/frmExportDSN.h"
+#include "transfer/export/ui/frmExportMacros.h"
+#include "transfer/import/ImportRun.h"
+#include "transfer/import/PackageTree.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int PictureRole = Qt::UserRole + 3;
+
+QIcon tickIcon(bool ticked)
+{
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(60, 60, 60), 1));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(2.5, 2.5, 11, 11));
+    if (ticked) {
+        p.setPen(QPen(QColor(0, 110, 0), 2));
+        p.drawPolyline(QPolygonF({QPointF(4.5, 8), QPointF(7, 11), QPointF(12, 4.5)}));
+    }
+    return QIcon(pm);
+}
+
+QIcon makeIcon(int picture)
+{
+    QStyle *style = QApplication::style();
+    switch (picture) {
+    case frmImport::PicCategory: return style->standardIcon(QStyle::SP_DirClosedIcon);
+    case frmImport::PicCategoryOpen: return style->standardIcon(QStyle::SP_DirOpenIcon);
+    case frmImport::PicRecycleBin: return style->standardIcon(QStyle::SP_TrashIcon);
+    case frmImport::PicRoot: return style->standardIcon(QStyle::SP_DriveHDIcon);
+    case frmImport::PicReport: return tickIcon(false);
+    case frmImport::PicReportTicked: return tickIcon(true);
+    }
+    return {};
+}
+
+// Drawn once: a package may hold thousands of report nodes.
+QIcon pictureIcon(int picture)
+{
+    static QHash<int, QIcon> icons;
+    auto it = icons.find(picture);
+    if (it == icons.end())
+        it = icons.insert(picture, makeIcon(picture));
+    return *it;
+}
+
+// The package for one command: read-only, untrusted, closed when the command ends.
+class PackageConnection {
+public:
+    explicit PackageConnection(const QString &path)
+        : m_db(PackageFile::openForReading(path, QString::fromLatin1(Schema::PackagePassword), name())) {}
+    ~PackageConnection()
+    {
+        m_db = QSqlDatabase();
+        PackageFile::close(name());
+    }
+    const QSqlDatabase &db() const { return m_db; }
+
+private:
+    static QString name() { return QStringLiteral("frmImport-package"); }
+    QSqlDatabase m_db;
+};
+
+QString nodeText(const QString &name) { return name.isNull() ? QStringLiteral("Unknown") : name; }
+
+} // namespace
+
+void ShowImportDialog(int idCategDest, const QString &destinationText, QWidget *parent)
+{
+    frmImport dlg(parent ? parent : frmMain::exists() ? frmMain::instance() : nullptr);
+    dlg.IdCategDest = idCategDest;
+    dlg.txtDestination->setText(destinationText);
+    dlg.exec();
+}
+
+int frmImport::picture(const QTreeWidgetItem *item) { return item ? item->data(0, PictureRole).toInt() : 0; }
+
+void frmImport::setPicture(QTreeWidgetItem *item, int picture)
+{
+    item->setData(0, PictureRole, picture);
+    item->setIcon(0, pictureIcon(picture));
+}
+
+frmImport::frmImport(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmImport"));
+    setWindowTitle(QStringLiteral("Import Reports from MS Access (.mdb) database"));
+    const auto named = [](QWidget *w, const char *name) {
+        w->setObjectName(QLatin1String(name));
+        return w;
+    };
+    const auto button = [&](const char *name, const QString &text) {
+        auto *b = new QPushButton(text, this);
+        named(b, name);
+        b->setAutoDefault(false);
+        return b;
+    };
+
+    txtPath = new QLineEdit(this);
+    named(txtPath, "txtPath");
+    cmdBrowse = button("cmdBrowse", QStringLiteral("..."));
+    cmdBrowse->setToolTip(QStringLiteral("Browse"));
+    txtDestination = new QLineEdit(this);
+    named(txtDestination, "txtDestination");
+    txtDestination->setReadOnly(true);
+    twRep = new QTreeWidget(this);
+    named(twRep, "twRep");
+    twRep->setHeaderHidden(true);
+    optDSNDep = new QRadioButton(QStringLiteral("Import data sources for selected reports"), this);
+    named(optDSNDep, "optDSNDep");
+    optDSNSel = new QRadioButton(QStringLiteral("Import selected data sources"), this);
+    named(optDSNSel, "optDSNSel");
+    cmdDSN = button("cmdDSN", QStringLiteral("..."));
+    cmdDSN->setToolTip(QStringLiteral("Browse"));
+    optDepMacros = new QRadioButton(QStringLiteral("Import macros for selected reports"), this);
+    named(optDepMacros, "optDepMacros");
+    optSelMacros = new QRadioButton(QStringLiteral("Import selected macros"), this);
+    named(optSelMacros, "optSelMacros");
+    cmdMacros = button("cmdMacros", QStringLiteral("..."));
+    cmdMacros->setToolTip(QStringLiteral("Browse"));
+    chkRoles = new QCheckBox(QStringLiteral("Import security roles"), this);
+    named(chkRoles, "chkRoles");
+    chkUsers = new QCheckBox(QStringLiteral("Import users"), this);
+    named(chkUsers, "chkUsers");
+    cmdCheckAll = button("cmdCheckAll", QStringLiteral("&Check All"));
+    cmdClearAll = button("cmdClearAll", QStringLiteral("Clear &All"));
+    cmdSyncronize = button("cmdSyncronize", QStringLiteral("Syncronize Reports"));
+    cmdExport = button("cmdExport", QStringLiteral("&Import"));
+    cmdClose = button("cmdClose", QStringLiteral("&Close"));
+    ProgressBar1 = new QProgressBar(this);
+    named(ProgressBar1, "ProgressBar1");
+    ProgressBar1->setVisible(false);
+    StatusBar1 = new QStatusBar(this);
+    named(StatusBar1, "StatusBar1");
+    StatusBar1->setSizeGripEnabled(false);
+    panel1 = new QLabel(this);
+    named(panel1, "panel1");
+    panel2 = new QLabel(this);
+    named(panel2, "panel2");
+    StatusBar1->addWidget(panel1, 1);
+    StatusBar1->addPermanentWidget(panel2);
+
+    // Layout: package and destination on top, the tree on the left, options on the right.
+    auto *source = new QGroupBox(QStringLiteral("Source Database (.mdb)"), this);
+    auto *sourceRow = new QHBoxLayout(source);
+    sourceRow->addWidget(txtPath);
+    sourceRow->addWidget(cmdBrowse);
+    auto *dest = new QGroupBox(QStringLiteral("Destination Folder"), this);
+    (new QHBoxLayout(dest))->addWidget(txtDestination);
+
+    auto *dsFrame = new QGroupBox(QStringLiteral("Data Sources"), this);
+    auto *dsGrid = new QGridLayout(dsFrame);
+    dsGrid->addWidget(optDSNDep, 0, 0);
+    dsGrid->addWidget(optDSNSel, 1, 0);
+    dsGrid->addWidget(cmdDSN, 1, 1);
+    auto *macroFrame = new QGroupBox(QStringLiteral("Excel macros"), this);
+    auto *macroGrid = new QGridLayout(macroFrame);
+    macroGrid->addWidget(optDepMacros, 0, 0);
+    macroGrid->addWidget(optSelMacros, 1, 0);
+    macroGrid->addWidget(cmdMacros, 1, 1);
+    auto *others = new QGroupBox(QStringLiteral("Others"), this);
+    auto *othersBox = new QVBoxLayout(others);
+    othersBox->addWidget(chkRoles);
+    othersBox->addWidget(chkUsers);
+    auto *options = new QVBoxLayout;
+    options->addWidget(dsFrame);
+    options->addWidget(macroFrame);
+    options->addWidget(others);
+    options->addStretch();
+    options->addWidget(cmdSyncronize);
+
+    auto *middle = new QHBoxLayout;
+    middle->addWidget(twRep, 3);
+    middle->addLayout(options, 2);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(cmdCheckAll);
+    buttons->addWidget(cmdClearAll);
+    buttons->addStretch();
+    buttons->addWidget(cmdExport);
+    buttons->addWidget(cmdClose);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(source);
+    layout->addWidget(dest);
+    layout->addLayout(middle, 1);
+    layout->addLayout(buttons);
+    layout->addWidget(ProgressBar1);
+    layout->addWidget(StatusBar1);
+    resize(720, 560);
+
+    optDepMacros->setChecked(true);
+    optDSNSel->setChecked(true);
+
+    connect(cmdBrowse, &QPushButton::clicked, this, &frmImport::cmdBrowse_Click);
+    connect(cmdCheckAll, &QPushButton::clicked, this, &frmImport::cmdCheckAll_Click);
+    connect(cmdClearAll, &QPushButton::clicked, this, &frmImport::cmdClearAll_Click);
+    connect(twRep, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem *item) { twRep_DblClick(item); });
+    connect(cmdDSN, &QPushButton::clicked, this, &frmImport::cmdDSN_Click);
+    connect(cmdMacros, &QPushButton::clicked, this, &frmImport::cmdMacros_Click);
+    connect(cmdSyncronize, &QPushButton::clicked, this, &frmImport::cmdSyncronize_Click);
+    connect(cmdExport, &QPushButton::clicked, this, &frmImport::cmdExport_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &frmImport::cmdClose_Click);
+}
+
+// ---- tree
+
+void frmImport::LoadCateg()
+{
+    BusyCursor busy;
+    twRep->clear();
+    m_categoryNodes.clear();
+    PackageTree tree;
+    if (!RunCommand(QStringLiteral("frmMain.LoadCateg()"), [&] {
+            PackageConnection package(txtPath->text());
+            tree = LoadPackageTree(package.db());
+        }))
+        return;
+    for (const PackageTree::Category &c : tree.categories) {
+        QTreeWidgetItem *parent = m_categoryNodes.value(c.parent);
+        auto *item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(twRep);
+        item->setText(0, nodeText(c.name));
+        ItemData::setKey(item, QStringLiteral("c%1").arg(c.id));
+        ItemData::setTag(item, c.id);
+        setPicture(item, c.id == 1 ? PicRoot : c.id == 2 ? PicRecycleBin : PicCategory);
+        item->setExpanded(true);
+        m_categoryNodes.insert(c.id, item);
+    }
+    if (QTreeWidgetItem *root = m_categoryNodes.value(1)) {
+        twRep->setCurrentItem(root);
+        twRep->scrollToItem(root);
+    }
+    LoadReports(tree);
+}
+
+void frmImport::LoadReports(const PackageTree &tree)
+{
+    int count = 0;
+    for (const PackageTree::Report &r : tree.reports) {
+        QTreeWidgetItem *parent = m_categoryNodes.value(r.node);
+        auto *item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(twRep);
+        item->setText(0, nodeText(r.name));
+        ItemData::setKey(item, QStringLiteral("r%1").arg(r.id));
+        ItemData::setTag(item, r.categ);
+        setPicture(item, PicReport);
+        item->setData(0, Qt::UserRole + 4, count); // the order reports are imported in
+        item->setExpanded(true);
+        ++count;
+    }
+    panel2->setText(QString::number(count) + QStringLiteral(" reports disponible"));
+}
+
+// Report nodes in the order they were added (the reports by name).
+static QList<QTreeWidgetItem *> reportNodes(QTreeWidget *tree)
+{
+    QList<QTreeWidgetItem *> nodes;
+    for (QTreeWidgetItemIterator it(tree); *it; ++it)
+        if (ItemData::key(*it).startsWith(QLatin1Char('r')))
+            nodes << *it;
+    std::stable_sort(nodes.begin(), nodes.end(), [](QTreeWidgetItem *a, QTreeWidgetItem *b) {
+        return a->data(0, Qt::UserRole + 4).toInt() < b->data(0, Qt::UserRole + 4).toInt();
+    });
+    return nodes;
+}
+
+void frmImport::cmdCheckAll_Click()
+{
+    for (QTreeWidgetItem *item : reportNodes(twRep))
+        setPicture(item, PicReportTicked);
+}
+
+void frmImport::cmdClearAll_Click()
+{
+    for (QTreeWidgetItem *item : reportNodes(twRep))
+        setPicture(item, PicReport);
+}
+
+void frmImport::twRep_DblClick(QTreeWidgetItem *item)
+{
+    if (!item || !ItemData::key(item).startsWith(QLatin1Char('r')))
+        return;
+    setPicture(item, picture(item) == PicReportTicked ? PicReport : PicReportTicked);
+}
+
+// ---- commands
+
+void frmImport::cmdBrowse_Click()
+{
+    const QString file = prompter().openFile(QStringLiteral("Select source database ..."),
+                                             QStringLiteral("Microsoft Access Database(*.mdb)|*.mdb"), txtPath->text());
+    if (file.isEmpty())
+        return;
+    txtPath->setText(file);
+    LoadCateg();
+}
+
+void frmImport::cmdDSN_Click()
+{
+    if (txtPath->text().isEmpty()) {
+        prompter().message(QStringLiteral("Select source database!"), AppTitle, Prompter::Icon::Exclamation);
+        txtPath->setFocus();
+        return;
+    }
+    optDSNSel->setChecked(true);
+    RunCommand(QStringLiteral("cmdDSN_Click()"), [&] {
+        PackageConnection package(txtPath->text());
+        frmExportDSN picker(this);
+        picker.LoadDSN(colDSN, package.db());
+        colDSN = picker.colDSN;
+    });
+}
+
+void frmImport::cmdMacros_Click()
+{
+    if (txtPath->text().isEmpty()) {
+        prompter().message(QStringLiteral("Select source database!"), AppTitle, Prompter::Icon::Exclamation);
+        txtPath->setFocus();
+        return;
+    }
+    optSelMacros->setChecked(true);
+    RunCommand(QStringLiteral("cmdMacros_Click()"), [&] {
+        PackageConnection package(txtPath->text());
+        frmExportMacros picker(this);
+        picker.LoadMe(colSelMacros, package.db());
+        colSelMacros = picker.colSelMacros;
+    });
+}
+
+void frmImport::cmdSyncronize_Click()
+{
+    if (txtPath->text().isEmpty()) {
+        prompter().message(QStringLiteral("Select source database!"), AppTitle, Prompter::Icon::Exclamation);
+        txtPath->setFocus();
+        return;
+    }
+    RunCommand(QStringLiteral("cmdSyncronize_Click()"), [&] {
+        PackageConnection package(txtPath->text());
+        frmSyncronize dlg(this);
+        if (dlg.LoadMe(App::session().Connection(), package.db(), colSyncRep))
+            colSyncRep = dlg.colSyncRep;
+    });
+}
+
+void frmImport::setBusy(bool busy)
+{
+    m_busy = busy;
+    cmdSyncronize->setVisible(!busy);
+    for (QPushButton *b : {cmdBrowse, cmdCheckAll, cmdClearAll, cmdClose, cmdDSN, cmdExport, cmdMacros})
+        b->setEnabled(!busy);
+}
+
+void frmImport::cmdExport_Click()
+{
+    if (txtPath->text().isEmpty()) {
+        prompter().message(QStringLiteral("Select File path!"), AppTitle, Prompter::Icon::Exclamation);
+        txtPath->setFocus();
+        return;
+    }
+    if (prompter().message(QStringLiteral("Import selected reports?"), AppTitle, Prompter::Icon::Question,
+                           Prompter::Buttons::YesNo) != Prompter::Answer::Yes)
+        return;
+
+    ImportOptions o;
+    o.packagePath = txtPath->text();
+    o.idCategDest = IdCategDest;
+    for (QTreeWidgetItem *item : reportNodes(twRep))
+        if (picture(item) == PicReportTicked)
+            o.reportIds << ItemData::idOfKey(ItemData::key(item));
+    o.dataSources = optDSNDep->isChecked() ? ImportOptions::Choice::ForReports : ImportOptions::Choice::Selected;
+    o.dataSourceIds = colDSN;
+    o.macros = optDepMacros->isChecked() ? ImportOptions::Choice::ForReports : ImportOptions::Choice::Selected;
+    o.macroIds = colSelMacros;
+    o.roles = chkRoles->isChecked();
+    o.users = chkUsers->isChecked();
+    for (const auto &pair : colSyncRep)
+        o.syncPairs.insert(pair.first, pair.second);
+
+    AppError failure(0, QString());
+    {
+        BusyCursor busy;
+        setBusy(true);
+        yield();
+        ProgressBar1->setVisible(true);
+        try {
+            ImportRun run(App::session().Connection(), o, this,
+                          [](const AppError &e, const QString &origin) { ShowError(e, origin); });
+            run.run();
+            if (o.dataSources == ImportOptions::Choice::ForReports)
+                colDSN = run.dataSourcesUsed;
+            if (o.macros == ImportOptions::Choice::ForReports)
+                colSelMacros = run.macrosUsed;
+        } catch (const AppError &e) {
+            failure = e;
+        } catch (const std::exception &e) {
+            failure = AppError(ErrorNumber::Generic, QString::fromLocal8Bit(e.what()));
+        }
+        if (failure.number == 0) {
+            ProgressBar1->setValue(0);
+            status(QStringLiteral("Refreshing reports ..."));
+            yield();
+            if (frmMain::exists())
+                RunCommand(QStringLiteral("mnuViewRefresh_Click()"), [] { frmMain::instance()->mnuViewRefresh_Click(); });
+            ProgressBar1->setVisible(false);
+            status(QStringLiteral("Operation completed successfully."));
+        } else {
+            ProgressBar1->setValue(0);
+            ProgressBar1->setVisible(false);
+            status(failure.description);
+        }
+        setBusy(false);
+    }
+    if (failure.number != 0)
+        ShowError(failure, QStringLiteral("cmdExport_Click()"));
+}
+
+void frmImport::cmdClose_Click() { close(); }
+
+void frmImport::closeEvent(QCloseEvent *event)
+{
+    // The window cannot be closed while a run is writing.
+    if (m_busy) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void frmImport::done(int result)
+{
+    if (m_busy)
+        return;
+    SaveWindowPlacement(this);
+    QDialog::done(result);
+}
+
+// ---- progress
+
+void frmImport::status(const QString &text) { panel1->setText(text); }
+
+void frmImport::progress(int value, int maximum)
+{
+    ProgressBar1->setMinimum(0);
+    ProgressBar1->setMaximum(maximum);
+    ProgressBar1->setValue(value);
+}
+
+void frmImport::yield() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }

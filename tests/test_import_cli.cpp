@@ -1,0 +1,135 @@
+#include "PackageBuilder.h"
+#include "TestDb.h"
+
+#include "repository/Sql.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QUrl>
+#include <QtTest>
+
+// velmora-transfer import and list, run as a user runs them.
+class TestImportCli : public QObject {
+    Q_OBJECT
+
+    const QString Code = QStringLiteral("12345678901234567890123456789012345678901234567890");
+
+    static int run(const QStringList &args, QString *out = nullptr, QString *err = nullptr)
+    {
+        QProcess p;
+        p.start(qEnvironmentVariable("VELMORA_TEST_BINARY_DIR") + QStringLiteral("/apps/velmora-transfer"), args);
+        if (!p.waitForFinished(60000))
+            return -1;
+        if (out)
+            *out = QString::fromUtf8(p.readAllStandardOutput());
+        if (err)
+            *err = QString::fromUtf8(p.readAllStandardError());
+        return p.exitCode();
+    }
+
+    QString buildPackage(const QString &name)
+    {
+        const QString path = QDir(TestDb::tempDir()).filePath(name);
+        PackageBuilder p(path);
+        p.category(10, 1, "Sales", 2);
+        p.report(101, 10, QStringLiteral("Zürich 'Q1'"), Code);
+        p.report(102, 1, "Alpha");
+        p.report(103, 1, "Gone", {}, 1);
+        p.row("ZAT_DataSource", {{"IdDataSource", 701}, {"Name", "Main"}});
+        p.row("ZAT_ReportDS", {{"IdReportDS", 601}, {"IdReport", 101}, {"IdDataSource", 701}});
+        p.row("ZAT_App", {{"IdApp", 5}, {"AppName", "Client"}});
+        p.row("ZAT_UserApp", {{"IdUserApp", 6}, {"IdApp", 5}, {"User", "u"}});
+        p.row("ZAT_CategMacros", {{"IdCateg", 50}, {"Denumire", "M"}});
+        p.row("ZAT_Macros", {{"IdMacro", 1}, {"IdCateg", 50}, {"MacroName", "used"}});
+        p.row("ZAT_Macros", {{"IdMacro", 2}, {"IdCateg", 50}, {"MacroName", "user"}});
+        p.row("ZAT_References", {{"IdReference", 3}, {"IdSource", 2}, {"IdMacro", 1}, {"Tip", "m"}});
+        return path;
+    }
+
+    // The repository argument of a backend: the file, or a URI naming the test database.
+    static QString repositoryArgument(RepositorySession &s, const QString &backend)
+    {
+        if (backend == QLatin1String("sqlite"))
+            return s.DatabasePath();
+        QUrl url(qEnvironmentVariable("VELMORA_TEST_PG"));
+        url.setPath(QLatin1Char('/') + s.DatabaseName());
+        return url.toString();
+    }
+
+private Q_SLOTS:
+    void importEndToEnd_data() { TestDb::addBackends(); }
+    void importEndToEnd()
+    {
+        QFETCH(QString, backend);
+        RepositorySession s;
+        TestDb::freshRepository(s, backend);
+        const QString repo = repositoryArgument(s, backend);
+        const QString package = buildPackage("cli-" + backend + ".mdb");
+        QString out, err;
+        QCOMPARE(run({"import", "--repository", repo, "--package", package, "--category", "1", "--all-reports",
+                      "--data-sources-for-reports", "--users"}, &out, &err), 0);
+        QVERIFY2(err.contains("1% Importing data sources ...") && err.contains("Operation completed successfully."), qPrintable(err));
+        const QStringList lines = out.trimmed().split('\n');
+        QCOMPARE(lines.size(), 2); // the deleted report is not offered
+        QVERIFY(lines[0].startsWith("report 102 -> ")); // tree order: by name
+        QSqlDatabase db = s.Connection();
+        QCOMPARE(rowCount(db, "ZAT_Report", "IdCateg = 1"), 2);
+        QCOMPARE(rowCount(db, "ZAT_DataSource", "Name = 'Main'"), 1);
+        QCOMPARE(rowCount(db, "ZAT_UserApp", Sql::userColumn() + " = 'u'"), 1);
+
+        // A destination report with the package report's code is overwritten with --sync.
+        const int partner = Sql::insert(db, "ZAT_Report", "IdReport", {{"Name", "old"}, {"IdCateg", 1}, {"IsDeleted", 0}, {"SyncronizeCode", Code}});
+        QCOMPARE(run({"list", "--package", package, "--repository", repo}, &out, &err), 0);
+        QVERIFY2(out.contains(QStringLiteral("101\tZürich 'Q1'\tSales\t") + Code + "\told"), qPrintable(out));
+        QCOMPARE(run({"import", "--repository", repo, "--package", package, "--category", "1", "--reports", "101",
+                      "--sync", "101"}, &out, &err), 0);
+        QCOMPARE(out.trimmed(), QStringLiteral("report 101 -> %1 (synchronised)").arg(partner));
+        QCOMPARE(Sql::scalar(db, QStringLiteral("Select Name From ZAT_Report Where IdReport = %1").arg(partner)).toString(),
+                 QStringLiteral("Zürich 'Q1'"));
+        QCOMPARE(run({"import", "--repository", repo, "--package", package, "--category", "1", "--reports", "102",
+                      "--sync", "102"}, &out, &err), 1);
+        QVERIFY(err.contains("102 has no report with the same code"));
+    }
+
+    void argumentsAndFailures_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no category") << QStringList{"import", "--repository", "R", "--package", "P"} << 2 << "--category is required";
+        QTest::newRow("bad ids") << QStringList{"import", "--repository", "R", "--package", "P", "--category", "1", "--reports", "1,x"} << 2 << "comma-separated ids";
+        QTest::newRow("both report options") << QStringList{"import", "--repository", "R", "--package", "P", "--category", "1", "--reports", "1", "--all-reports"} << 2 << "exclude each other";
+        QTest::newRow("list without package") << QStringList{"list"} << 2 << "--package is required";
+        QTest::newRow("unknown category") << QStringList{"import", "--repository", "REPO", "--package", "PKG", "--category", "77", "--all-reports"} << 1 << "no category 77";
+        QTest::newRow("not a package") << QStringList{"import", "--repository", "REPO", "--package", "TEXT", "--category", "1"} << 1 << "is not a Velmora repository or package";
+        QTest::newRow("missing package") << QStringList{"list", "--package", "/nonexistent/p.mdb"} << 1 << "does not exist";
+        QTest::newRow("macro reference left out") << QStringList{"import", "--repository", "REPO", "--package", "PKG", "--category", "1", "--macros", "2"} << 1 << "Origin : ImportMacros()";
+        QTest::newRow("report not offered") << QStringList{"import", "--repository", "REPO", "--package", "PKG", "--category", "1", "--reports", "103"} << 1 << "offers no report 103";
+    }
+    void argumentsAndFailures()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        RepositorySession s;
+        TestDb::freshRepository(s, "sqlite");
+        const QString package = buildPackage("cli-args.mdb");
+        args.replaceInStrings(QRegularExpression("^REPO$"), s.DatabasePath());
+        args.replaceInStrings(QRegularExpression("^PKG$"), package);
+        const QString text = QDir(TestDb::tempDir()).filePath("notes.mdb");
+        QFile f(text);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(2048, 'n'));
+        f.close();
+        args.replaceInStrings(QRegularExpression("^TEXT$"), text);
+        const int before = rowCount(s.Connection(), "ZAT_Report");
+        QString err;
+        QCOMPARE(run(args, nullptr, &err), status);
+        QVERIFY2(err.contains(message), qPrintable(err));
+        QCOMPARE(rowCount(s.Connection(), "ZAT_Report"), before);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestImportCli)
+#include "test_import_cli.moc"
