@@ -217,6 +217,42 @@ private Q_SLOTS:
     }
 
     // No sheet settings, no column rows, an empty result: still a sound workbook.
+    // A frozen cell outside a worksheet (row 0, past the last row or column) freezes nothing:
+    // written as given it made a workbook the spreadsheet program reports as damaged.
+    void freezeCells_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("frozen");
+        QTest::newRow("cell") << QStringLiteral("C4") << QStringLiteral("C4");
+        QTest::newRow("lower case, blanks") << QStringLiteral(" b2 ") << QStringLiteral("B2");
+        QTest::newRow("last cell") << QStringLiteral("XFD1048576") << QStringLiteral("XFD1048576");
+        QTest::newRow("row 0") << QStringLiteral("B0") << QString();
+        QTest::newRow("past the last row") << QStringLiteral("B1048577") << QString();
+        QTest::newRow("past the last column") << QStringLiteral("XFE2") << QString();
+        QTest::newRow("top left cell") << QStringLiteral("A1") << QString();
+    }
+    void freezeCells()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, frozen);
+        FRESH(QStringLiteral("sqlite"));
+        engine.Init(repo(), 1);
+        const int ds = addDataSource(repo(), QStringLiteral("D"), makeSalesData(QStringLiteral("sqlite")));
+        Report r;
+        r.name = QStringLiteral("Frozen");
+        r.freeze = stored;
+        r.dataSource = ds;
+        r.sql = QStringLiteral("Select Region, Qty From Sales");
+        const int id = addReport(repo(), r);
+        const QString out = QDir(work).filePath(QStringLiteral("frozen.xlsx"));
+        FixedParameterValues defaults;
+        engine.Run(id, out, defaults);
+        QString error;
+        const QVariantMap wb = readWorkbook(out, &error);
+        QVERIFY2(!wb.isEmpty(), qPrintable(error));
+        QCOMPARE(wb["freeze"].toString(), frozen);
+    }
+
     void workbookDefaults()
     {
         FRESH(QStringLiteral("sqlite"));

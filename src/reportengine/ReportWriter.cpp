@@ -191,6 +191,9 @@ bool freezeCell(const QString &stored, int headerRow, int &row, int &col)
             c = c * 26 + (ch.unicode() - 'A' + 1);
         row = m.captured(2).toInt() - 1;
         col = c - 1;
+        // A cell outside the sheet would be written as given, into a file that cannot be opened.
+        if (row < 0 || row >= int(LXW_ROW_MAX) || col >= LXW_COL_MAX)
+            return false;
         return row > 0 || col > 0;
     }
     if (!SettingIsOn(stored, false))
