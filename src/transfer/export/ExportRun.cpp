@@ -10,6 +10,7 @@
 #include <QAtomicInt>
 #include <QDate>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <cmath>
 
 using namespace ExportRows;
@@ -80,6 +81,7 @@ void ExportRun::run()
         }
         m_session.CreateDatabase(m_options.packagePath);
         m_package = PackageFile::openForWriting(m_options.packagePath, PackagePassword, m_packageConnection);
+        m_setBased = attachRepository();
         m_package.transaction();
         m_writer = std::make_unique<Writer>(m_package);
         preparePackage();
@@ -110,6 +112,12 @@ void ExportRun::run()
             yield();
             exportUsers();
         }
+        if (m_setBased) {
+            // The package connection reads the repository until it commits, so the codes can
+            // only reach the repository once the package is closed.
+            finish();
+            flushCodes();
+        }
         setProgress(0);
         status(QStringLiteral("Operation completed successfully."));
         finish();
@@ -117,6 +125,8 @@ void ExportRun::run()
         const AppError *known = dynamic_cast<const AppError *>(&failure);
         const AppError error = known ? *known : AppError(ErrorNumber::Generic, QString::fromLocal8Bit(failure.what()));
         // Codes already in the package must reach the repository too, or the two would disagree.
+        if (m_setBased)
+            finish();
         try {
             flushCodes();
         } catch (const std::exception &) {
@@ -170,13 +180,15 @@ void ExportRun::exportReports()
         m_links.clear();
         m_viewRows.clear();
         m_sort.clear();
-        for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_ExcelSheetSettings Where IdReport ")
-                                                     + in + QStringLiteral(" Order By IdReport, IdSetting")))
-            if (!m_settings.contains(id(r, "IdReport")))
-                m_settings.insert(id(r, "IdReport"), r);
-        for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_ReportCols Where IdReport ") + in
-                                                     + QStringLiteral(" Order By IdReport, IdReportCol")))
-            m_columns[id(r, "IdReport")].append(r);
+        if (!m_setBased) {
+            for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_ExcelSheetSettings Where IdReport ")
+                                                 + in + QStringLiteral(" Order By IdReport, IdSetting")))
+                if (!m_settings.contains(id(r, "IdReport")))
+                    m_settings.insert(id(r, "IdReport"), r);
+            for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_ReportCols Where IdReport ") + in
+                                                 + QStringLiteral(" Order By IdReport, IdReportCol")))
+                m_columns[id(r, "IdReport")].append(r);
+        }
         for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_ReportDS Where IdReport ") + in
                                                      + QStringLiteral(" Order By IdReport, IdReportDS")))
             m_links[id(r, "IdReport")].append(r);
@@ -184,22 +196,111 @@ void ExportRun::exportReports()
              rows(m_repo, QStringLiteral("Select * From ZAT_SQLViews Where IdSQLView In "
                                          "(Select IdSQLView From ZAT_ReportDS Where IdReport %1)").arg(in)))
             m_viewRows.insert(id(r, "IdSQLView"), r);
-        for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_Sort Where ItemType = 'e' And IdItem ")
-                                                     + in + QStringLiteral(" Order By IdItem, IdSort")))
-            if (!m_sort.contains(id(r, "IdItem")))
-                m_sort.insert(id(r, "IdItem"), r);
+        if (!m_setBased)
+            for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_Sort Where ItemType = 'e' And IdItem ")
+                                                 + in + QStringLiteral(" Order By IdItem, IdSort")))
+                if (!m_sort.contains(id(r, "IdItem")))
+                    m_sort.insert(id(r, "IdItem"), r);
 
         int missing = 0;
         for (const Row &r : std::as_const(reports))
             missing += text(r, "SyncronizeCode").toString().isEmpty() ? 1 : 0;
         m_freshCodes = GenerateSyncronizeCodes(m_repo, missing, &m_newCodes, codeDraw);
-        for (int reportId : chunk) {
-            setProgress(++m);
-            const auto it = reports.constFind(reportId);
-            exportReport(reportId, it == reports.constEnd() ? nullptr : &it.value());
+        qsizetype done = 0;
+        try {
+            for (int reportId : chunk) {
+                setProgress(++m);
+                const auto it = reports.constFind(reportId);
+                exportReport(reportId, it == reports.constEnd() ? nullptr : &it.value());
+                ++done;
+            }
+        } catch (...) {
+            // The reports handled before the failure keep their rows, as they would row by row.
+            if (m_setBased && done > 0)
+                copyReportChildren(chunk.first(done));
+            throw;
         }
-        flushCodes();
+        if (m_setBased)
+            copyReportChildren(chunk);
+        else
+            flushCodes();
     }
+}
+
+bool ExportRun::attachRepository()
+{
+    if (m_session.DatabaseKind() != RepositorySession::FileDatabase || !m_repo.driver()
+        || qstrcmp(m_repo.driver()->handle().typeName(), "sqlite3*") != 0)
+        return false;
+    const QString path = m_session.DatabasePath();
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return false;
+    QSqlQuery q(m_package);
+    if (!q.prepare(QStringLiteral("Attach Database ? As velmora_src")))
+        return false;
+    q.addBindValue(path);
+    return q.exec();
+}
+
+// The repository's column, or the fallback where its table lacks it (a row read by name would
+// find nothing there and take the default).
+QString ExportRun::sourceColumn(const QString &table, const QString &column, const QString &fallback)
+{
+    auto it = m_sourceColumns.find(table);
+    if (it == m_sourceColumns.end()) {
+        QStringList names;
+        QSqlQuery q = Sql::exec(m_package, QStringLiteral("PRAGMA velmora_src.table_info(%1)").arg(table));
+        while (q.next())
+            names << q.value(1).toString();
+        it = m_sourceColumns.insert(table, names);
+    }
+    for (const QString &name : std::as_const(*it))
+        if (name.compare(column, Qt::CaseInsensitive) == 0)
+            return fallback.isEmpty() ? QStringLiteral("s.") + name
+                                      : QStringLiteral("Coalesce(s.%1, %2)").arg(name, fallback);
+    return fallback.isEmpty() ? QStringLiteral("Null") : fallback;
+}
+
+void ExportRun::copyReportChildren(const QList<int> &reportIds)
+{
+    // The same rules as row by row: the first settings row and the first sort row of a report,
+    // every column; a null text becomes "", a null number its default.
+    const QString in = Sql::idList(reportIds);
+    auto textOf = [&](const QString &table, const QString &column) {
+        const QString c = sourceColumn(table, column, QStringLiteral("''"));
+        return c == QLatin1String("''") ? c : QStringLiteral("Coalesce(Cast(s.%1 As Text), '')").arg(column);
+    };
+    auto numberOf = [&](const QString &table, const QString &column, int fallback = 0) {
+        return sourceColumn(table, column, QString::number(fallback));
+    };
+    const QString settings = QStringLiteral("ZAT_ExcelSheetSettings");
+    Sql::exec(m_package,
+              QStringLiteral("Insert Into main.ZAT_ExcelSheetSettings (IdSetting, IdReport, SheetName, ShowGridLines, "
+                             "ShowToolTips, ShowAutoFilters, FontName, FontSize, ReportTitle, FreezPanel, GroupCols) "
+                             "Select %1, %2, %3, %4, %5, %6, %7, %8, %9, %10, %11 "
+                             "From velmora_src.ZAT_ExcelSheetSettings s Where s.IdSetting In "
+                             "(Select Min(IdSetting) From velmora_src.ZAT_ExcelSheetSettings Where IdReport %12 "
+                             "Group By IdReport)")
+                  .arg(numberOf(settings, "IdSetting"), numberOf(settings, "IdReport"),
+                       textOf(settings, "SheetName"), textOf(settings, "ShowGridLines"),
+                       textOf(settings, "ShowToolTips"), textOf(settings, "ShowAutoFilters"),
+                       textOf(settings, "FontName"), numberOf(settings, "FontSize", 8), textOf(settings, "ReportTitle"))
+                  .arg(textOf(settings, "FreezPanel"), textOf(settings, "GroupCols"), in));
+    const QString cols = QStringLiteral("ZAT_ReportCols");
+    Sql::exec(m_package,
+              QStringLiteral("Insert Into main.ZAT_ReportCols (IdReportCol, IdReport, Name, Type, Width, Hide, AutoSum) "
+                             "Select %1, %2, %3, %4, %5, %6, %7 From velmora_src.ZAT_ReportCols s "
+                             "Where s.IdReport %8 Order By s.IdReport, s.IdReportCol")
+                  .arg(numberOf(cols, "IdReportCol"), numberOf(cols, "IdReport"), textOf(cols, "Name"),
+                       numberOf(cols, "Type"), numberOf(cols, "Width"), numberOf(cols, "Hide"),
+                       numberOf(cols, "AutoSum"), in));
+    const QString sort = QStringLiteral("ZAT_Sort");
+    Sql::exec(m_package,
+              QStringLiteral("Insert Into main.ZAT_Sort (IdSort, ItemType, IdItem, SortNr) "
+                             "Select %1, 'e', %2, %3 From velmora_src.ZAT_Sort s Where s.IdSort In "
+                             "(Select Min(IdSort) From velmora_src.ZAT_Sort Where ItemType = 'e' And IdItem %4 "
+                             "Group By IdItem)")
+                  .arg(numberOf(sort, "IdSort"), numberOf(sort, "IdItem"), numberOf(sort, "SortNr"), in));
 }
 
 void ExportRun::exportReport(int R, const Row *report)
