@@ -261,6 +261,18 @@ QString ExportRun::sourceColumn(const QString &table, const QString &column, con
     return fallback.isEmpty() ? QStringLiteral("Null") : fallback;
 }
 
+// One INSERT ... SELECT; a failing one changes nothing (SQLite undoes the statement), so the caller
+// can go row by row instead and fail, or skip, exactly where that would.
+bool ExportRun::bulkCopy(const QString &sql)
+{
+    try {
+        Sql::exec(m_package, sql);
+        return true;
+    } catch (const AppError &) {
+        return false;
+    }
+}
+
 void ExportRun::copyReportChildren(const QList<int> &reportIds)
 {
     // The same rules as row by row: the first settings row and the first sort row of a report,

@@ -60,6 +60,7 @@ private:
     bool attachRepository();
     QString sourceColumn(const QString &table, const QString &column, const QString &fallback);
     void copyReportChildren(const QList<int> &reportIds);
+    bool bulkCopy(const QString &sql);
     void exportMacros();
     void exportDataSources();
     void copyDependences(int varId);

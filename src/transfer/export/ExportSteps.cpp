@@ -179,12 +179,22 @@ void ExportRun::exportMacros()
         });
     };
     const QList<int> reports(m_reports.cbegin(), m_reports.cend());
-    for (const QList<int> &chunk : chunks(reports))
+    const QString references = QStringLiteral("ZAT_References");
+    for (const QList<int> &chunk : chunks(reports)) {
+        if (m_setBased
+            && bulkCopy(QStringLiteral("Insert Into main.ZAT_References (IdReference, IdSource, IdMacro, Tip) "
+                                       "Select %1, %2, %3, %4 From velmora_src.ZAT_References s "
+                                       "Where s.Tip = 'r' And s.IdSource %5")
+                            .arg(sourceColumn(references, "IdReference", {}), sourceColumn(references, "IdSource", {}),
+                                 sourceColumn(references, "IdMacro", {}), sourceColumn(references, "Tip", {}),
+                                 Sql::idList(chunk))))
+            continue;
         attempt([&] {
             for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_References Where Tip = 'r' "
                                                                     "And IdSource %1").arg(Sql::idList(chunk))))
                 copyReference(r);
         });
+    }
     const QList<int> written(macros.cbegin(), macros.cend());
     for (const QList<int> &chunk : chunks(written))
         attempt([&] {
@@ -346,7 +356,15 @@ QList<int> ExportRun::grantedRoleIds()
 
 void ExportRun::exportRoles()
 {
-    for (const QList<int> &chunk : chunks(m_options.reportIds))
+    const QString grants = QStringLiteral("ZAT_Role_Report");
+    for (const QList<int> &chunk : chunks(m_options.reportIds)) {
+        // Each grant row is its own (ids are unique and the chunks share no report).
+        if (m_setBased
+            && bulkCopy(QStringLiteral("Insert Into main.ZAT_Role_Report (IdLeg, IdRole, IdReport) "
+                                       "Select %1, %2, %3 From velmora_src.ZAT_Role_Report s Where s.IdReport %4")
+                            .arg(sourceColumn(grants, "IdLeg", {}), sourceColumn(grants, "IdRole", QStringLiteral("0")),
+                                 sourceColumn(grants, "IdReport", QStringLiteral("0")), Sql::idList(chunk))))
+            continue;
         for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_Role_Report Where IdReport %1 "
                                                                 "Order By IdLeg").arg(Sql::idList(chunk)))) {
             const int leg = id(r, "IdLeg");
@@ -357,6 +375,7 @@ void ExportRun::exportRoles()
                               {"IdReport", number(r, "IdReport")}});
             m_grants.insert(leg);
         }
+    }
     for (const QList<int> &chunk : chunks(grantedRoleIds()))
         for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_Role Where IdRole %1 Order By IdRole")
                                                      .arg(Sql::idList(chunk)))) {
