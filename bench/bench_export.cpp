@@ -1,7 +1,8 @@
 // Times (processor time) an export of a synthetic file repository against a bare copy of the same rows
 // (one INSERT ... SELECT per table into an attached empty package), at 500, 2,000 and 8,000
 // reports. The bare copy is SQLite moving whole records between files without decoding them;
-// the export reads every value, applies its rules and writes it again, row by row.
+// the export applies its rules, row by row where they need it (reports, categories, macros, data
+// sources, users); from an SQLite repository the bulk child rows move set-based.
 // Usage: bench_export [report counts...] (build with CMAKE_BUILD_TYPE=Release for real figures)
 #include "TestDb.h"
 #include "repository/RepositorySession.h"

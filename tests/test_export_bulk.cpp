@@ -153,6 +153,35 @@ private Q_SLOTS:
         QVERIFY(rowsOf("ZAT_Sort|qlonglong:10001|").first().endsWith("QString:e|qlonglong:1|qlonglong:99"));
         QVERIFY(rowsOf("ZAT_Sort|qlonglong:10014|").first().endsWith("QString:e|qlonglong:7|qlonglong:0"));
     }
+
+    // A child table the repository lacks ends the run before the chunk's reports are written.
+    void missingTable_data() { TestDb::addBackends(); }
+    void missingTable()
+    {
+        QFETCH(QString, backend);
+        RepositorySession session;
+        TestDb::freshRepository(session, backend);
+        QSqlDatabase repo = session.Connection();
+        Sql::insertRow(repo, "ZAT_Report", {{"IdReport", 1}, {"Name", "R"}, {"IdCateg", 1}});
+        struct Restore {
+            QSqlDatabase db;
+            ~Restore()
+            {
+                QSqlQuery(db).exec(QStringLiteral("Create Table ZAT_ReportCols (IdReportCol integer, IdReport integer, "
+                                                  "Name text, Type integer, Width integer, Hide smallint, AutoSum smallint)"));
+            }
+        } restore{repo};
+        Sql::exec(repo, QStringLiteral("Drop Table ZAT_ReportCols"));
+        ExportOptions o;
+        o.packagePath = QDir(TestDb::tempDir()).filePath(QStringLiteral("missing-%1.mdb").arg(backend));
+        o.reportIds = {1};
+        QVERIFY_THROWS_EXCEPTION(AppError, ExportRun(session, o).run());
+        {
+            QSqlDatabase p = PackageFile::openForReading(o.packagePath, ExportRun::PackagePassword, "bulk-missing");
+            QCOMPARE(Sql::scalar(p, QStringLiteral("Select count(*) From ZAT_Report")).toInt(), 0);
+        }
+        PackageFile::close("bulk-missing");
+    }
 };
 
 QTEST_MAIN(TestExportBulk)

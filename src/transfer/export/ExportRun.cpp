@@ -180,7 +180,10 @@ void ExportRun::exportReports()
         m_links.clear();
         m_viewRows.clear();
         m_sort.clear();
-        if (!m_setBased) {
+        // A table the repository lacks fails the reading below, before the chunk's reports, as ever.
+        const bool bulk = m_setBased && sourceHasTable(QStringLiteral("ZAT_ExcelSheetSettings"))
+                          && sourceHasTable(QStringLiteral("ZAT_ReportCols")) && sourceHasTable(QStringLiteral("ZAT_Sort"));
+        if (!bulk) {
             for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_ExcelSheetSettings Where IdReport ")
                                                  + in + QStringLiteral(" Order By IdReport, IdSetting")))
                 if (!m_settings.contains(id(r, "IdReport")))
@@ -196,7 +199,7 @@ void ExportRun::exportReports()
              rows(m_repo, QStringLiteral("Select * From ZAT_SQLViews Where IdSQLView In "
                                          "(Select IdSQLView From ZAT_ReportDS Where IdReport %1)").arg(in)))
             m_viewRows.insert(id(r, "IdSQLView"), r);
-        if (!m_setBased)
+        if (!bulk)
             for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_Sort Where ItemType = 'e' And IdItem ")
                                                  + in + QStringLiteral(" Order By IdItem, IdSort")))
                 if (!m_sort.contains(id(r, "IdItem")))
@@ -216,13 +219,13 @@ void ExportRun::exportReports()
             }
         } catch (...) {
             // The reports handled before the failure keep their rows, as they would row by row.
-            if (m_setBased && done > 0)
+            if (bulk && done > 0)
                 copyReportChildren(chunk.first(done));
             throw;
         }
-        if (m_setBased)
+        if (bulk)
             copyReportChildren(chunk);
-        else
+        if (!m_setBased)
             flushCodes();
     }
 }
@@ -240,6 +243,12 @@ bool ExportRun::attachRepository()
         return false;
     q.addBindValue(path);
     return q.exec();
+}
+
+bool ExportRun::sourceHasTable(const QString &table)
+{
+    sourceColumn(table, QString(), QString());
+    return !m_sourceColumns.value(table).isEmpty();
 }
 
 // The repository's column, or the fallback where its table lacks it (a row read by name would

@@ -61,6 +61,7 @@ private:
     QString sourceColumn(const QString &table, const QString &column, const QString &fallback);
     void copyReportChildren(const QList<int> &reportIds);
     bool bulkCopy(const QString &sql);
+    bool sourceHasTable(const QString &table);
     void exportMacros();
     void exportDataSources();
     void copyDependences(int varId);
