@@ -56,9 +56,37 @@ void fill(const QSqlDatabase &db)
                              {"SortNr", i % 7 == 0 ? null : QVariant(i)}});
         if (i % 5 == 1) // an earlier sort row of the same report wins
             row("ZAT_Sort", {{"IdSort", 10000 + i * 2 - 1}, {"ItemType", "e"}, {"IdItem", i}, {"SortNr", 99}});
+        // Links: none, one, several (the first counts, its view or a later link's), to a missing
+        // view, without a view; views shared by reports of different chunks.
+        const int link = 40000 + i * 4;
+        switch (i % 5) {
+        case 1:
+            row("ZAT_ReportDS", {{"IdReportDS", link}, {"IdReport", i}, {"IdSQLView", i}, {"IdDataSource", 7}});
+            break;
+        case 2:
+            row("ZAT_ReportDS", {{"IdReportDS", link + 2}, {"IdReport", i}, {"IdSQLView", i}, {"IdDataSource", 8}});
+            row("ZAT_ReportDS", {{"IdReportDS", link + 1}, {"IdReport", i}, {"IdSQLView", 7777}, {"IdDataSource", null}});
+            // A later link's view stays out of the package.
+            row("ZAT_ReportDS", {{"IdReportDS", link + 3}, {"IdReport", i}, {"IdSQLView", 90000 + i}, {"IdDataSource", 1}});
+            row("ZAT_SQLViews", {{"IdSQLView", 90000 + i}, {"strSQLView", "later"}});
+            break;
+        case 3:
+            row("ZAT_ReportDS", {{"IdReportDS", link}, {"IdReport", i}, {"IdSQLView", null}, {"IdDataSource", 3}});
+            row("ZAT_ReportDS", {{"IdReportDS", link + 1}, {"IdReport", i}, {"IdSQLView", i % 2 ? 0 : 1000},
+                                 {"IdDataSource", 3}});
+            break;
+        case 4:
+            row("ZAT_ReportDS", {{"IdReportDS", link}, {"IdReport", i}, {"IdSQLView", 1000}, {"IdDataSource", 4}});
+            break;
+        }
+        if (i % 5 == 1 || i % 5 == 2)
+            row("ZAT_SQLViews", {{"IdSQLView", i}, {"strSQLView", i % 2 ? QVariant("Select 'x' %") : null},
+                                 {"Description", null}});
         if (i % 8 == 0) // a category's sort row with the same item id is not the report's
             row("ZAT_Sort", {{"IdSort", 50000 + i}, {"ItemType", "c"}, {"IdItem", i}, {"SortNr", 1}});
     }
+    row("ZAT_SQLViews", {{"IdSQLView", 0}, {"strSQLView", "zero"}, {"Description", "v0"}});
+    row("ZAT_SQLViews", {{"IdSQLView", 1000}, {"strSQLView", "shared"}, {"Description", "all"}});
     row("ZAT_ReportCols", {{"IdReportCol", Orphan * 10}, {"IdReport", Orphan}, {"Name", "orphan"}});
     row("ZAT_ExcelSheetSettings", {{"IdSetting", Orphan * 10}, {"IdReport", Orphan}});
     d.commit();
@@ -72,7 +100,8 @@ QStringList dump(const QString &packagePath)
     QStringList out;
     {
         QSqlDatabase p = PackageFile::openForReading(packagePath, ExportRun::PackagePassword, "bulk-dump");
-        for (const char *table : {"ZAT_ExcelSheetSettings", "ZAT_ReportCols", "ZAT_Sort", "ZAT_Report"}) {
+        for (const char *table : {"ZAT_ExcelSheetSettings", "ZAT_ReportCols", "ZAT_Sort", "ZAT_ReportDS", "ZAT_SQLViews",
+                                  "ZAT_Report"}) {
             QSqlQuery q = Sql::exec(p, QStringLiteral("Select * From %1 Order By 1").arg(QLatin1String(table)));
             while (q.next()) {
                 QStringList values{QString::fromLatin1(table)};
@@ -151,6 +180,12 @@ private Q_SLOTS:
             sorted += (i % 6 != 0 || i % 5 == 1) ? 1 : 0;
         QCOMPARE(rowsOf("ZAT_Sort|").size(), sorted);
         QVERIFY(rowsOf("ZAT_Sort|qlonglong:10001|").first().endsWith("QString:e|qlonglong:1|qlonglong:99"));
+        QCOMPARE(rowsOf("ZAT_ReportDS|").size(), Reports - Reports / 5);
+        QVERIFY(rowsOf("ZAT_ReportDS|qlonglong:40009|").first().endsWith("qlonglong:7777|qlonglong:0"));
+        QVERIFY(rowsOf("ZAT_SQLViews|").contains("ZAT_SQLViews|qlonglong:0|QString:zero|QString:v0"));
+        QVERIFY(rowsOf("ZAT_SQLViews|").contains("ZAT_SQLViews|qlonglong:1000|QString:shared|QString:all"));
+        QVERIFY(rowsOf("ZAT_SQLViews|").contains("ZAT_SQLViews|qlonglong:2|QString:|QString:"));
+        QVERIFY(rowsOf("ZAT_SQLViews|qlonglong:90002|").isEmpty());
         QVERIFY(rowsOf("ZAT_Sort|qlonglong:10014|").first().endsWith("QString:e|qlonglong:7|qlonglong:0"));
     }
 

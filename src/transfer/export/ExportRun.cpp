@@ -182,7 +182,11 @@ void ExportRun::exportReports()
         m_sort.clear();
         // A table the repository lacks fails the reading below, before the chunk's reports, as ever.
         const bool bulk = m_setBased && sourceHasTable(QStringLiteral("ZAT_ExcelSheetSettings"))
-                          && sourceHasTable(QStringLiteral("ZAT_ReportCols")) && sourceHasTable(QStringLiteral("ZAT_Sort"));
+                          && sourceHasTable(QStringLiteral("ZAT_ReportCols")) && sourceHasTable(QStringLiteral("ZAT_Sort"))
+                          && sourceHasTable(QStringLiteral("ZAT_ReportDS")) && sourceHasTable(QStringLiteral("ZAT_SQLViews"))
+                          && sourceColumn(QStringLiteral("ZAT_ReportDS"), QStringLiteral("IdSQLView"), {}) != QLatin1String("Null")
+                          && sourceColumn(QStringLiteral("ZAT_ReportDS"), QStringLiteral("IdReportDS"), {}) != QLatin1String("Null")
+                          && sourceColumn(QStringLiteral("ZAT_SQLViews"), QStringLiteral("IdSQLView"), {}) != QLatin1String("Null");
         if (!bulk) {
             for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_ExcelSheetSettings Where IdReport ")
                                                  + in + QStringLiteral(" Order By IdReport, IdSetting")))
@@ -191,14 +195,14 @@ void ExportRun::exportReports()
             for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_ReportCols Where IdReport ") + in
                                                  + QStringLiteral(" Order By IdReport, IdReportCol")))
                 m_columns[id(r, "IdReport")].append(r);
+            for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_ReportDS Where IdReport ") + in
+                                                 + QStringLiteral(" Order By IdReport, IdReportDS")))
+                m_links[id(r, "IdReport")].append(r);
+            for (const Row &r :
+                 rows(m_repo, QStringLiteral("Select * From ZAT_SQLViews Where IdSQLView In "
+                                             "(Select IdSQLView From ZAT_ReportDS Where IdReport %1)").arg(in)))
+                m_viewRows.insert(id(r, "IdSQLView"), r);
         }
-        for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_ReportDS Where IdReport ") + in
-                                                     + QStringLiteral(" Order By IdReport, IdReportDS")))
-            m_links[id(r, "IdReport")].append(r);
-        for (const Row &r :
-             rows(m_repo, QStringLiteral("Select * From ZAT_SQLViews Where IdSQLView In "
-                                         "(Select IdSQLView From ZAT_ReportDS Where IdReport %1)").arg(in)))
-            m_viewRows.insert(id(r, "IdSQLView"), r);
         if (!bulk)
             for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_Sort Where ItemType = 'e' And IdItem ")
                                                  + in + QStringLiteral(" Order By IdItem, IdSort")))
@@ -322,6 +326,27 @@ void ExportRun::copyReportChildren(const QList<int> &reportIds)
                              "(Select Min(IdSort) From velmora_src.ZAT_Sort Where ItemType = 'e' And IdItem %4 "
                              "Group By IdItem)")
                   .arg(numberOf(sort, "IdSort"), numberOf(sort, "IdItem"), numberOf(sort, "SortNr"), in));
+    // The first link of a report, and the view of its first link that names one of the views its
+    // chunk's links name (a link without a view counts as view 0); each view once per package.
+    const QString links = QStringLiteral("ZAT_ReportDS");
+    Sql::exec(m_package,
+              QStringLiteral("Insert Into main.ZAT_ReportDS (IdReportDS, IdReport, IdSQLView, IdDataSource) "
+                             "Select %1, %2, %3, %4 From velmora_src.ZAT_ReportDS s Where s.IdReportDS In "
+                             "(Select Min(IdReportDS) From velmora_src.ZAT_ReportDS Where IdReport %5 Group By IdReport)")
+                  .arg(numberOf(links, "IdReportDS"), numberOf(links, "IdReport"), numberOf(links, "IdSQLView"),
+                       numberOf(links, "IdDataSource"), in));
+    const QString views = QStringLiteral("ZAT_SQLViews");
+    Sql::exec(m_package,
+              QStringLiteral("Insert Into main.ZAT_SQLViews (IdSQLView, strSQLView, Description) "
+                             "Select s.IdSQLView, %1, %2 From velmora_src.ZAT_SQLViews s "
+                             "Where s.IdSQLView In (Select (Select Coalesce(l.IdSQLView, 0) From velmora_src.ZAT_ReportDS l "
+                             "Where l.IdReport = r.IdReport And Coalesce(l.IdSQLView, 0) In "
+                             "(Select v.IdSQLView From velmora_src.ZAT_SQLViews v Where v.IdSQLView In "
+                             "(Select IdSQLView From velmora_src.ZAT_ReportDS Where IdReport %3)) "
+                             "Order By l.IdReportDS Limit 1) "
+                             "From (Select Distinct IdReport From velmora_src.ZAT_ReportDS Where IdReport %3) r) "
+                             "And s.IdSQLView Not In (Select IdSQLView From main.ZAT_SQLViews)")
+                  .arg(textOf(views, "strSQLView"), textOf(views, "Description"), in));
 }
 
 void ExportRun::exportReport(int R, const Row *report)
