@@ -22,10 +22,12 @@ public:
         auto it = m_queries.find(key);
         if (it == m_queries.end()) {
             QSqlQuery q(m_db);
-            QStringList marks;
-            for (int i = 0; i < columns.size(); ++i)
+            QStringList names, marks;
+            for (const QString &c : columns) {
+                names << (c == QLatin1String("User") ? Sql::userColumn() : c);
                 marks << "?";
-            q.prepare(QStringLiteral("Insert Into %1 (%2) Values (%3)").arg(table, columns.join(','), marks.join(',')));
+            }
+            q.prepare(QStringLiteral("Insert Into %1 (%2) Values (%3)").arg(table, names.join(','), marks.join(',')));
             it = m_queries.insert(key, q);
         }
         for (int i = 0; i < values.size(); ++i)
