@@ -1,6 +1,7 @@
 #include "Commands.h"
 
 #include "repository/AppError.h"
+#include "repository/RepositoryArgument.h"
 #include "repository/RepositorySession.h"
 #include "repository/Sql.h"
 #include "transfer/TransferProgress.h"
@@ -10,8 +11,6 @@
 #include <QMap>
 #include <QSet>
 #include <QTextStream>
-#include <QUrl>
-#include <QUrlQuery>
 
 QString ExportUsage()
 {
@@ -54,25 +53,6 @@ bool parseIds(const QString &text, QList<int> &ids)
             ids.append(id);
     }
     return true;
-}
-
-void openRepository(RepositorySession &session, const QString &repo)
-{
-    if (repo.startsWith(QLatin1String("postgresql://")) || repo.startsWith(QLatin1String("postgres://"))) {
-        const QUrl url(repo);
-        const QUrlQuery query(url);
-        const QString host = query.hasQueryItem(QStringLiteral("host"))
-                               ? query.queryItemValue(QStringLiteral("host"), QUrl::FullyDecoded)
-                               : url.host();
-        const int port = query.hasQueryItem(QStringLiteral("port")) ? query.queryItemValue(QStringLiteral("port")).toInt()
-                                                                    : url.port(5432);
-        QString database = url.path(QUrl::FullyDecoded).mid(1);
-        if (database.isEmpty())
-            database = QStringLiteral("postgres");
-        session.OpenServer(host, port, database, url.userName(QUrl::FullyDecoded), url.password(QUrl::FullyDecoded));
-        return;
-    }
-    session.OpenFile(repo);
 }
 
 QList<int> allIds(RepositorySession &session, const QString &sql)
@@ -145,7 +125,7 @@ int ExportCommand(const QStringList &args)
     bool stepFailed = false;
     try {
         RepositorySession session;
-        openRepository(session, repo);
+        OpenRepositoryArgument(session, repo);
 
         // Reports go in the order the export dialog's tree walks them.
         const QList<ExportTreeNode> categories = LoadExportCategories(session);

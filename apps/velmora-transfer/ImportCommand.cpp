@@ -2,6 +2,7 @@
 
 #include "repository/AppError.h"
 #include "repository/PackageFile.h"
+#include "repository/RepositoryArgument.h"
 #include "repository/RepositorySession.h"
 #include "repository/Schema.h"
 #include "repository/Sql.h"
@@ -13,8 +14,6 @@
 #include <QHash>
 #include <QSet>
 #include <QTextStream>
-#include <QUrl>
-#include <QUrlQuery>
 
 QString ImportUsage()
 {
@@ -60,22 +59,6 @@ bool parseIds(const QString &text, QList<int> &ids)
             ids << id;
     }
     return !ids.isEmpty();
-}
-
-// A repository given on the command line: a PostgreSQL URI or the path of a file repository.
-void openRepository(RepositorySession &session, const QString &text)
-{
-    if (text.startsWith(QLatin1String("postgresql://")) || text.startsWith(QLatin1String("postgres://"))) {
-        const QUrl url(text);
-        const QUrlQuery query(url);
-        const QString host = query.hasQueryItem(QStringLiteral("host"))
-            ? query.queryItemValue(QStringLiteral("host"), QUrl::FullyDecoded) : url.host();
-        const int port = query.hasQueryItem(QStringLiteral("port")) ? query.queryItemValue(QStringLiteral("port")).toInt()
-                                                                    : url.port(5432);
-        session.OpenServer(host, port, url.path().mid(1), url.userName(QUrl::FullyDecoded), url.password(QUrl::FullyDecoded));
-        return;
-    }
-    session.OpenFile(text);
 }
 
 int usageError(const QString &command, const QString &problem)
@@ -146,7 +129,7 @@ static int runImport(const QMap<QString, QString> &opts, int category, const QLi
                      const QList<int> &macros, const QList<int> &dataSources, const QList<int> &sync)
 {
     RepositorySession session;
-    openRepository(session, opts.value("--repository"));
+    OpenRepositoryArgument(session, opts.value("--repository"));
     QSqlDatabase db = session.Connection();
     if (Sql::scalar(db, QStringLiteral("Select count(*) From ZAT_Category Where IdCateg = %1").arg(category)).toInt() == 0)
         throw AppError(ErrorNumber::InvalidArgument, QStringLiteral("The repository has no category %1.").arg(category));
@@ -249,7 +232,7 @@ static int runList(const QMap<QString, QString> &opts)
 {
     RepositorySession session;
     if (opts.contains("--repository"))
-        openRepository(session, opts.value("--repository"));
+        OpenRepositoryArgument(session, opts.value("--repository"));
     OpenPackage package(opts.value("--package"));
     const PackageTree tree = LoadPackageTree(package.db);
     QHash<int, QString> categoryNames;
