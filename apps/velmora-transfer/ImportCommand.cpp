@@ -1,4 +1,5 @@
 #include "Commands.h"
+#include "CommandSupport.h"
 
 #include "repository/AppError.h"
 #include "repository/PackageFile.h"
@@ -6,7 +7,6 @@
 #include "repository/RepositorySession.h"
 #include "repository/Schema.h"
 #include "repository/Sql.h"
-#include "transfer/TransferProgress.h"
 #include "transfer/import/ImportRun.h"
 #include "transfer/import/PackageTree.h"
 #include "transfer/import/SyncPairing.h"
@@ -33,33 +33,6 @@ QString ImportUsage()
 }
 
 namespace {
-
-class StderrProgress : public TransferProgress {
-public:
-    void status(const QString &text) override { QTextStream(stderr) << text << Qt::endl; }
-    void progress(int, int) override {}
-    void yield() override {}
-};
-
-QString errorLines(const AppError &e, const QString &origin)
-{
-    return QStringLiteral("Number : %1\nDescription : %2\nSource : %3\nOrigin : %4")
-        .arg(e.number)
-        .arg(e.description, e.source, origin);
-}
-
-bool parseIds(const QString &text, QList<int> &ids)
-{
-    for (const QString &part : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        bool ok = false;
-        const int id = part.trimmed().toInt(&ok);
-        if (!ok)
-            return false;
-        if (!ids.contains(id))
-            ids << id;
-    }
-    return !ids.isEmpty();
-}
 
 int usageError(const QString &command, const QString &problem)
 {
@@ -111,16 +84,16 @@ int ImportCommand(const QStringList &args)
     QList<int> reports, macros, dataSources, sync;
     for (const auto &[name, list] : {std::pair<const char *, QList<int> *>{"--reports", &reports}, {"--macros", &macros},
                                      {"--data-sources", &dataSources}, {"--sync", &sync}})
-        if (opts.contains(QLatin1String(name)) && !parseIds(opts.value(QLatin1String(name)), *list))
+        if (opts.contains(QLatin1String(name)) && (!ParseIds(opts.value(QLatin1String(name)), *list) || list->isEmpty()))
             return usageError(QStringLiteral("import"), QStringLiteral("%1 needs comma-separated ids").arg(QLatin1String(name)));
 
     const QString origin = QStringLiteral("cmdExport_Click()");
     try {
         return runImport(opts, category, reports, macros, dataSources, sync);
     } catch (const AppError &e) {
-        PrintError(errorLines(e, origin));
+        PrintError(ErrorLines(e, origin));
     } catch (const std::exception &e) {
-        PrintError(errorLines(AppError(ErrorNumber::Generic, QString::fromLocal8Bit(e.what())), origin));
+        PrintError(ErrorLines(AppError(ErrorNumber::Generic, QString::fromLocal8Bit(e.what())), origin));
     }
     return 1;
 }
@@ -190,7 +163,7 @@ static int runImport(const QMap<QString, QString> &opts, int category, const QLi
     bool stepFailed = false;
     ImportRun run(db, o, &progress, [&](const AppError &e, const QString &origin) {
         stepFailed = true;
-        PrintError(errorLines(e, origin));
+        PrintError(ErrorLines(e, origin));
     });
     run.run();
     if (!stepFailed)
@@ -221,9 +194,9 @@ int ListCommand(const QStringList &args)
     try {
         return runList(opts);
     } catch (const AppError &e) {
-        PrintError(errorLines(e, QStringLiteral("list")));
+        PrintError(ErrorLines(e, QStringLiteral("list")));
     } catch (const std::exception &e) {
-        PrintError(errorLines(AppError(ErrorNumber::Generic, QString::fromLocal8Bit(e.what())), QStringLiteral("list")));
+        PrintError(ErrorLines(AppError(ErrorNumber::Generic, QString::fromLocal8Bit(e.what())), QStringLiteral("list")));
     }
     return 1;
 }
