@@ -1,4 +1,5 @@
 #include "ExportFixture.h"
+#include "ReportFixtures.h"
 #include "TestDb.h"
 
 #include "repository/PackageFile.h"
@@ -6,7 +7,6 @@
 
 #include <QDir>
 #include <QProcess>
-#include <QUrl>
 #include <QtTest>
 
 // velmora-transfer export, run as a script runs it.
@@ -46,9 +46,7 @@ class TestExportCli : public QObject {
             session.ResetConnection(); // the tool writes codes back into the file
             return;
         }
-        QUrl url(qEnvironmentVariable("VELMORA_TEST_PG"));
-        url.setPath(QStringLiteral("/") + session.DatabaseName());
-        repoArg = url.toString();
+        repoArg = ReportFixtures::postgresUri(session.Connection());
     }
 
     struct Package {

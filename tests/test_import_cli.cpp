@@ -1,4 +1,5 @@
 #include "PackageBuilder.h"
+#include "ReportFixtures.h"
 #include "TestDb.h"
 
 #include "repository/Sql.h"
@@ -6,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QUrl>
 #include <QtTest>
 
 // velmora-transfer import and list, run as a user runs them.
@@ -52,9 +52,7 @@ class TestImportCli : public QObject {
     {
         if (backend == QLatin1String("sqlite"))
             return s.DatabasePath();
-        QUrl url(qEnvironmentVariable("VELMORA_TEST_PG"));
-        url.setPath(QLatin1Char('/') + s.DatabaseName());
-        return url.toString();
+        return ReportFixtures::postgresUri(s.Connection());
     }
 
 private Q_SLOTS:
