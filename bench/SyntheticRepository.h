@@ -3,7 +3,10 @@
 // A synthetic file repository for the transfer benchmarks: categories, reports with settings,
 // ten columns, a view, a data-source link, a sort row, macro references and a grant each, plus
 // macros in chains, data sources with variables and dependencies, roles and users.
+#include "repository/RepositorySession.h"
 #include "repository/Sql.h"
+#include "transfer/export/ExportRun.h"
+#include "transfer/export/ExportTree.h"
 
 #include <QHash>
 #include <QSqlDatabase>
@@ -101,6 +104,35 @@ inline void build(const QSqlDatabase &db, int reports)
         in.row("ZAT_Role_Report", {"IdLeg", "IdRole", "IdReport"}, {r, 1 + r % 20, r});
     }
     d.commit();
+}
+
+// A new file repository at path, filled by build() and left open in session.
+inline void createFile(RepositorySession &session, const QString &path, int reports)
+{
+    session.CreateDatabase(path);
+    session.OpenFile(path);
+    build(session.Connection(), reports);
+}
+
+// Every report of the export tree, in its order, into a package at packagePath.
+inline ExportOptions exportEverything(RepositorySession &session, const QString &packagePath)
+{
+    const QList<ExportTreeNode> categories = LoadExportCategories(session);
+    ExportOptions options;
+    options.reportIds = ExportTreeReportIds(categories, LoadExportReports(session, categories));
+    options.packagePath = packagePath;
+    return options;
+}
+
+// The report counts given on the command line, else 500, 2,000 and 8,000.
+inline QList<int> reportCounts(int argc, char **argv)
+{
+    QList<int> sizes;
+    for (int i = 1; i < argc; ++i)
+        sizes << QString::fromLocal8Bit(argv[i]).toInt();
+    if (sizes.isEmpty())
+        sizes = {500, 2000, 8000};
+    return sizes;
 }
 
 } // namespace SyntheticRepository

@@ -8,7 +8,6 @@
 #include "repository/RepositorySession.h"
 #include "repository/Sql.h"
 #include "transfer/export/ExportRun.h"
-#include "transfer/export/ExportTree.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -61,25 +60,16 @@ double bareCopy(const QString &repoPath, RepositorySession &session, const QStri
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    QList<int> sizes;
-    for (int i = 1; i < argc; ++i)
-        sizes << QString::fromLocal8Bit(argv[i]).toInt();
-    if (sizes.isEmpty())
-        sizes = {500, 2000, 8000};
+    const QList<int> sizes = SyntheticRepository::reportCounts(argc, argv);
     QTemporaryDir dir;
     QTextStream out(stdout);
     out << "reports  export(ms)  again(ms)  bare copy(ms)  ratio  export per report(us)\n";
     for (int n : sizes) {
         const QString repoPath = QDir(dir.path()).filePath(QStringLiteral("repo%1.mdb").arg(n));
         RepositorySession session;
-        session.CreateDatabase(repoPath);
-        session.OpenFile(repoPath);
-        SyntheticRepository::build(session.Connection(), n);
-
-        const QList<ExportTreeNode> categories = LoadExportCategories(session);
-        ExportOptions options;
-        options.reportIds = ExportTreeReportIds(categories, LoadExportReports(session, categories));
-        options.packagePath = QDir(dir.path()).filePath(QStringLiteral("package%1.mdb").arg(n));
+        SyntheticRepository::createFile(session, repoPath, n);
+        const ExportOptions options = SyntheticRepository::exportEverything(
+            session, QDir(dir.path()).filePath(QStringLiteral("package%1.mdb").arg(n)));
         double start = cpuMs();
         ExportRun(session, options).run();
         const double exportMs = cpuMs() - start;
@@ -106,10 +96,8 @@ int main(int argc, char **argv)
             RepositorySession session;
             TestDb::freshRepository(session, QStringLiteral("postgres"));
             SyntheticRepository::build(session.Connection(), n);
-            const QList<ExportTreeNode> categories = LoadExportCategories(session);
-            ExportOptions options;
-            options.reportIds = ExportTreeReportIds(categories, LoadExportReports(session, categories));
-            options.packagePath = QDir(dir.path()).filePath(QStringLiteral("pg-package%1.mdb").arg(n));
+            const ExportOptions options = SyntheticRepository::exportEverything(
+                session, QDir(dir.path()).filePath(QStringLiteral("pg-package%1.mdb").arg(n)));
             QElapsedTimer timer;
             timer.start();
             ExportRun(session, options).run();
