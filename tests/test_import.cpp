@@ -709,6 +709,11 @@ private Q_SLOTS:
         QCOMPARE(dlg.cmdSyncronize->text(), QStringLiteral("Syncronize Reports"));
         QVERIFY(dlg.ProgressBar1->isHidden());
         QVERIFY(dlg.txtDestination->isReadOnly());
+        // A long status text (a failure's description) is cut, it does not widen the window.
+        const int minWidth = dlg.minimumSizeHint().width();
+        dlg.status(QString(500, QLatin1Char('x')));
+        QCOMPARE(dlg.minimumSizeHint().width(), minWidth);
+        QCOMPARE(dlg.panel1->text().size(), 500);
 
         // Without a package every command asks for one.
         dlg.cmdExport_Click();
