@@ -462,6 +462,32 @@ private Q_SLOTS:
         QCOMPARE(counts(db), before); // found before anything was written
     }
 
+    // New reports need a live category: the recycle bin or a deleted one would hide them for good.
+    void destinationMustHoldNewReports_data() { TestDb::addBackends(); }
+    void destinationMustHoldNewReports()
+    {
+        QFETCH(QString, backend);
+        RepositorySession s;
+        TestDb::freshRepository(s, backend);
+        QSqlDatabase db = s.Connection();
+        const QString path = packagePath("bin-dest-" + backend);
+        buildRichPackage(path);
+        const int deleted = Sql::insert(db, "ZAT_Category", "IdCateg", {{"Name", "gone"}, {"IdParent", 1}, {"IsDeleted", 1}});
+        const QMap<QString, int> before = counts(db);
+        for (const int dest : {2, deleted, 999999}) {
+            ImportOptions o = everything(path);
+            o.idCategDest = dest;
+            ImportRun run(db, o);
+            try {
+                run.run();
+                QFAIL("the run should have been refused");
+            } catch (const AppError &e) {
+                QCOMPARE(e.description, QStringLiteral("The category %1 cannot hold new reports.").arg(dest));
+            }
+            QCOMPARE(counts(db), before);
+        }
+    }
+
     // A failure once writing started ends the run; what was saved before stays, the failing row does not.
     void failureMidwayKeepsEarlierRows_data() { TestDb::addBackends(); }
     void failureMidwayKeepsEarlierRows()
