@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QtTest>
@@ -664,6 +665,44 @@ private Q_SLOTS:
         // Starting mode of the two workbook entries.
         QCOMPARE(m->mnuOpNewRep->isChecked(), !App::OpenInExistingWorkbook);
         QCOMPARE(m->mnuOpExRep->isChecked(), App::OpenInExistingWorkbook);
+    }
+
+    // The window goes away (exit, another repository) while a view holds the focus or an edit is
+    // open: closing it moves the focus, which must not reach the half-destroyed window.
+    void destroyedWhileInUse_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::newRow("list focused") << QStringLiteral("list");
+        QTest::newRow("tree focused") << QStringLiteral("tree");
+        QTest::newRow("name being edited") << QStringLiteral("edit");
+    }
+    void destroyedWhileInUse()
+    {
+        QFETCH(QString, state);
+        openMain();
+        ScriptedPrompter p;
+        const int id = App::session().NewReport(1, 1, "rep").IdReport;
+        m->RefreshMe();
+        if (state == QLatin1String("tree")) {
+            focusTree();
+        } else {
+            focusList();
+            if (state == QLatin1String("edit")) {
+                m->lstRep->editItem(m->lstRep->topLevelItem(0), 0);
+                QLineEdit *editor = openEditor(m->lstRep);
+                QVERIFY(editor);
+                editor->setText("renamed");
+            }
+        }
+        QPointer<QTreeWidget> list = m->lstRep;
+        frmMain::destroyInstance();
+        m = nullptr;
+        QVERIFY(list.isNull());
+        QVERIFY(!frmMain::exists());
+        QApplication::processEvents(); // nothing queued may still point at the window
+        // An edit left open is dropped: no rename runs from a window being destroyed.
+        QCOMPARE(App::session().GetReport(id).Name, QStringLiteral("rep"));
+        QCOMPARE(p.calls.size(), 0);
     }
 
     void newItemsAndRename()

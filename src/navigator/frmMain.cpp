@@ -47,21 +47,26 @@ class LabelEditDelegate : public QStyledItemDelegate {
 public:
     LabelEditDelegate(frmMain *main, QTreeWidget *view) : QStyledItemDelegate(view), m_main(main), m_view(view) {}
 
+    // The window is going away: an edit still open then is dropped, not saved.
+    void detach() { m_main = nullptr; }
+
     QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
-        ++m_main->m_editing;
+        if (m_main)
+            ++m_main->m_editing;
         return QStyledItemDelegate::createEditor(parent, option, index);
     }
     void destroyEditor(QWidget *editor, const QModelIndex &index) const override
     {
-        --m_main->m_editing;
+        if (m_main)
+            --m_main->m_editing;
         QStyledItemDelegate::destroyEditor(editor, index);
     }
 
     void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override
     {
         auto *line = qobject_cast<QLineEdit *>(editor);
-        if (!line)
+        if (!line || !m_main)
             return;
         QTreeWidgetItem *item = m_view->itemFromIndex(index);
         const bool accepted = m_view == m_main->lstRep ? m_main->lstRep_AfterLabelEdit(item, line->text())
@@ -169,6 +174,16 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     connect(clock, &QTimer::timeout, this, tick);
     clock->start(1000);
     tick();
+}
+
+frmMain::~frmMain()
+{
+    // QWidget's destructor closes the window, which moves the focus: the focus handler and an
+    // open label edit's commit would then run on a window that is already half gone.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
+    for (QTreeWidget *view : {twRep, lstRep})
+        if (auto *delegate = dynamic_cast<LabelEditDelegate *>(view->itemDelegate()))
+            delegate->detach();
 }
 
 void frmMain::buildMenus()

@@ -21,6 +21,7 @@ public:
     static frmMain *instance();
     static bool exists();
     static void destroyInstance();
+    ~frmMain() override;
 
     // Image index of a tree node or list item (column 0), kept beside its icon.
     static constexpr int ImageRole = Qt::UserRole + 10;

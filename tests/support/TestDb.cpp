@@ -5,6 +5,8 @@
 #include "repository/Sql.h"
 #include "shell/AppState.h"
 
+#include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -69,7 +71,11 @@ static QString programDatabase()
     for (QChar &c : name)
         if (!c.isLetterOrNumber())
             c = QLatin1Char('_');
-    return QStringLiteral("vt_") + name;
+    // Builds of several work trees share one server: each build tree gets databases of its own,
+    // or one program's run drops the tables under another's.
+    const QByteArray tree = QCryptographicHash::hash(QCoreApplication::applicationDirPath().toUtf8(),
+                                                     QCryptographicHash::Md5).toHex().left(8);
+    return QStringLiteral("vt_") + name + QLatin1Char('_') + QString::fromLatin1(tree);
 }
 
 static void ensurePgDatabase(const PgTarget &t, const QString &dbName)
@@ -117,9 +123,12 @@ void freshRepository(RepositorySession &session, const QString &backend)
     const QString dbName = programDatabase();
     ensurePgDatabase(t, dbName);
     session.OpenServer(t.host, t.port, dbName, t.user, t.password);
-    QSqlDatabase db = session.Connection();
-    Sql::exec(db, QStringLiteral("Drop Schema public Cascade"));
-    Sql::exec(db, QStringLiteral("Create Schema public"));
+    {
+        // No copy of the handle may outlive the reset, or Qt keeps the old connection open.
+        QSqlDatabase db = session.Connection();
+        Sql::exec(db, QStringLiteral("Drop Schema public Cascade"));
+        Sql::exec(db, QStringLiteral("Create Schema public"));
+    }
     session.ResetConnection();
     session.OpenServer(t.host, t.port, dbName, t.user, t.password); // creates layout and seed again
 }

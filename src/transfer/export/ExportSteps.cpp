@@ -5,6 +5,26 @@
 
 using namespace ExportRows;
 
+// The ids in one column of a per-report table over the given reports, each once, first seen first.
+static QList<int> idsOfReports(const QSqlDatabase &db, const QString &table, const QString &column,
+                               const QList<int> &reports)
+{
+    QList<int> ids;
+    QSet<int> seen;
+    for (const QList<int> &chunk : chunks(reports)) {
+        QSqlQuery q = Sql::exec(db, QStringLiteral("Select %1 From %2 Where IdReport %3 Group By %1")
+                                        .arg(column, table, Sql::idList(chunk)));
+        while (q.next()) {
+            const int id = Sql::integer(q, column);
+            if (!seen.contains(id)) {
+                seen.insert(id);
+                ids.append(id);
+            }
+        }
+    }
+    return ids;
+}
+
 // ---- macros
 
 // IdSource -> the macros it uses through references of one kind, in reference order.
@@ -205,20 +225,10 @@ void ExportRun::exportMacros()
 void ExportRun::exportDataSources()
 {
     QList<int> selection;
-    QSet<int> seen;
     if (m_options.dataSourceMode == ExportOptions::DataSourceMode::ForReports) {
-        for (const QList<int> &chunk : chunks(m_options.reportIds)) {
-            QSqlQuery q = Sql::exec(m_repo, QStringLiteral("Select IdDataSource From ZAT_ReportDS Where IdReport %1 "
-                                                           "Group By IdDataSource").arg(Sql::idList(chunk)));
-            while (q.next()) {
-                const int d = Sql::integer(q, "IdDataSource");
-                if (!seen.contains(d)) {
-                    seen.insert(d);
-                    selection.append(d);
-                }
-            }
-        }
+        selection = idsOfReports(m_repo, QStringLiteral("ZAT_ReportDS"), QStringLiteral("IdDataSource"), m_options.reportIds);
     } else {
+        QSet<int> seen;
         for (int d : std::as_const(m_options.dataSourceIds))
             if (!seen.contains(d)) {
                 seen.insert(d);
@@ -327,18 +337,7 @@ void ExportRun::copyDependences(int varId)
 QList<int> ExportRun::grantedRoleIds()
 {
     if (!m_roleIdsRead) {
-        QSet<int> seen;
-        for (const QList<int> &chunk : chunks(m_options.reportIds)) {
-            QSqlQuery q = Sql::exec(m_repo, QStringLiteral("Select IdRole From ZAT_Role_Report Where IdReport %1 "
-                                                           "Group By IdRole").arg(Sql::idList(chunk)));
-            while (q.next()) {
-                const int r = Sql::integer(q, "IdRole");
-                if (!seen.contains(r)) {
-                    seen.insert(r);
-                    m_roleIds.append(r);
-                }
-            }
-        }
+        m_roleIds = idsOfReports(m_repo, QStringLiteral("ZAT_Role_Report"), QStringLiteral("IdRole"), m_options.reportIds);
         m_roleIdsRead = true;
     }
     return m_roleIds;

@@ -95,6 +95,16 @@ private:
 
 QString nodeText(const QString &name) { return name.isNull() ? QStringLiteral("Unknown") : name; }
 
+// The package commands need a package path first; without one, say so and go to the path.
+bool packageChosen(QLineEdit *txtPath)
+{
+    if (!txtPath->text().isEmpty())
+        return true;
+    prompter().message(QStringLiteral("Select source database!"), AppTitle, Prompter::Icon::Exclamation);
+    txtPath->setFocus();
+    return false;
+}
+
 } // namespace
 
 void ShowImportDialog(int idCategDest, const QString &destinationText, QWidget *parent)
@@ -328,11 +338,8 @@ void frmImport::cmdBrowse_Click()
 
 void frmImport::cmdDSN_Click()
 {
-    if (txtPath->text().isEmpty()) {
-        prompter().message(QStringLiteral("Select source database!"), AppTitle, Prompter::Icon::Exclamation);
-        txtPath->setFocus();
+    if (!packageChosen(txtPath))
         return;
-    }
     optDSNSel->setChecked(true);
     RunCommand(QStringLiteral("cmdDSN_Click()"), [&] {
         PackageConnection package(txtPath->text());
@@ -344,11 +351,8 @@ void frmImport::cmdDSN_Click()
 
 void frmImport::cmdMacros_Click()
 {
-    if (txtPath->text().isEmpty()) {
-        prompter().message(QStringLiteral("Select source database!"), AppTitle, Prompter::Icon::Exclamation);
-        txtPath->setFocus();
+    if (!packageChosen(txtPath))
         return;
-    }
     optSelMacros->setChecked(true);
     RunCommand(QStringLiteral("cmdMacros_Click()"), [&] {
         PackageConnection package(txtPath->text());
@@ -360,11 +364,8 @@ void frmImport::cmdMacros_Click()
 
 void frmImport::cmdSyncronize_Click()
 {
-    if (txtPath->text().isEmpty()) {
-        prompter().message(QStringLiteral("Select source database!"), AppTitle, Prompter::Icon::Exclamation);
-        txtPath->setFocus();
+    if (!packageChosen(txtPath))
         return;
-    }
     RunCommand(QStringLiteral("cmdSyncronize_Click()"), [&] {
         PackageConnection package(txtPath->text());
         frmSyncronize dlg(this);
