@@ -177,6 +177,8 @@ frmImport::frmImport(QWidget *parent) : QDialog(parent)
     StatusBar1->setSizeGripEnabled(false);
     panel1 = new QLabel(this);
     named(panel1, "panel1");
+    // A long failure text is cut at the window's edge instead of widening the window past the screen.
+    panel1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     panel2 = new QLabel(this);
     named(panel2, "panel2");
     StatusBar1->addWidget(panel1, 1);
