@@ -3,7 +3,10 @@
 // A synthetic file repository for the transfer benchmarks: categories, reports with settings,
 // ten columns, a view, a data-source link, a sort row, macro references and a grant each, plus
 // macros in chains, data sources with variables and dependencies, roles and users.
+#include "repository/RepositorySession.h"
 #include "repository/Sql.h"
+#include "transfer/export/ExportRun.h"
+#include "transfer/export/ExportTree.h"
 
 #include <QHash>
 #include <QSqlDatabase>
@@ -22,10 +25,12 @@ public:
         auto it = m_queries.find(key);
         if (it == m_queries.end()) {
             QSqlQuery q(m_db);
-            QStringList marks;
-            for (int i = 0; i < columns.size(); ++i)
+            QStringList names, marks;
+            for (const QString &c : columns) {
+                names << (c == QLatin1String("User") ? Sql::userColumn() : c);
                 marks << "?";
-            q.prepare(QStringLiteral("Insert Into %1 (%2) Values (%3)").arg(table, columns.join(','), marks.join(',')));
+            }
+            q.prepare(QStringLiteral("Insert Into %1 (%2) Values (%3)").arg(table, names.join(','), marks.join(',')));
             it = m_queries.insert(key, q);
         }
         for (int i = 0; i < values.size(); ++i)
@@ -99,6 +104,35 @@ inline void build(const QSqlDatabase &db, int reports)
         in.row("ZAT_Role_Report", {"IdLeg", "IdRole", "IdReport"}, {r, 1 + r % 20, r});
     }
     d.commit();
+}
+
+// A new file repository at path, filled by build() and left open in session.
+inline void createFile(RepositorySession &session, const QString &path, int reports)
+{
+    session.CreateDatabase(path);
+    session.OpenFile(path);
+    build(session.Connection(), reports);
+}
+
+// Every report of the export tree, in its order, into a package at packagePath.
+inline ExportOptions exportEverything(RepositorySession &session, const QString &packagePath)
+{
+    const QList<ExportTreeNode> categories = LoadExportCategories(session);
+    ExportOptions options;
+    options.reportIds = ExportTreeReportIds(categories, LoadExportReports(session, categories));
+    options.packagePath = packagePath;
+    return options;
+}
+
+// The report counts given on the command line, else 500, 2,000 and 8,000.
+inline QList<int> reportCounts(int argc, char **argv)
+{
+    QList<int> sizes;
+    for (int i = 1; i < argc; ++i)
+        sizes << QString::fromLocal8Bit(argv[i]).toInt();
+    if (sizes.isEmpty())
+        sizes = {500, 2000, 8000};
+    return sizes;
 }
 
 } // namespace SyntheticRepository

@@ -8,7 +8,6 @@
 #include "repository/Schema.h"
 #include "repository/Sql.h"
 #include "transfer/export/ExportRun.h"
-#include "transfer/export/ExportTree.h"
 #include "transfer/import/ImportRun.h"
 #include "transfer/import/PackageTree.h"
 
@@ -54,11 +53,7 @@ double bareCopy(const QString &packagePath, const QString &destPath)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    QList<int> sizes;
-    for (int i = 1; i < argc; ++i)
-        sizes << QString::fromLocal8Bit(argv[i]).toInt();
-    if (sizes.isEmpty())
-        sizes = {500, 2000, 8000};
+    const QList<int> sizes = SyntheticRepository::reportCounts(argc, argv);
     QTemporaryDir dir;
     QTextStream out(stdout);
     out << "reports  import(ms)  bare copy(ms)  ratio  import per report(us)\n";
@@ -67,14 +62,8 @@ int main(int argc, char **argv)
         const QString packagePath = QDir(dir.path()).filePath(QStringLiteral("package%1.mdb").arg(n));
         {
             RepositorySession source;
-            source.CreateDatabase(repoPath);
-            source.OpenFile(repoPath);
-            SyntheticRepository::build(source.Connection(), n);
-            const QList<ExportTreeNode> categories = LoadExportCategories(source);
-            ExportOptions options;
-            options.reportIds = ExportTreeReportIds(categories, LoadExportReports(source, categories));
-            options.packagePath = packagePath;
-            ExportRun(source, options).run();
+            SyntheticRepository::createFile(source, repoPath, n);
+            ExportRun(source, SyntheticRepository::exportEverything(source, packagePath)).run();
         }
 
         ImportOptions options;

@@ -620,7 +620,9 @@ private Q_SLOTS:
         }
 
         // A failing run: the error box, the description in the status bar, the window usable.
-        dlg.txtPath->setText("/nonexistent-dir/x/p.mdb");
+        // A long description (here a long path) does not widen the window.
+        const int minWidth = dlg.minimumSizeHint().width();
+        dlg.txtPath->setText("/nonexistent-dir/" + QString(400, QLatin1Char('x')) + "/p.mdb");
         prompts.clear();
         prompts.answers.enqueue(Prompter::Answer::Yes);
         dlg.cmdExport->click();
@@ -628,6 +630,7 @@ private Q_SLOTS:
         QVERIFY(prompts.last().text.startsWith("Number : "));
         QVERIFY(prompts.last().text.endsWith("\rOrigin : cmdExport_Click()"));
         QVERIFY(dlg.panelText(1).contains("cannot be created"));
+        QCOMPARE(dlg.minimumSizeHint().width(), minWidth);
         QVERIFY(dlg.cmdExport->isEnabled() && dlg.ProgressBar1->isHidden());
     }
 

@@ -1,12 +1,12 @@
 #include "ExportFixture.h"
+#include "ReportFixtures.h"
 #include "TestDb.h"
+#include "ToolRun.h"
 
 #include "repository/PackageFile.h"
 #include "repository/Sql.h"
 
 #include <QDir>
-#include <QProcess>
-#include <QUrl>
 #include <QtTest>
 
 // velmora-transfer export, run as a script runs it.
@@ -19,15 +19,7 @@ class TestExportCli : public QObject {
 
     static int run(const QStringList &args, QString *out = nullptr, QString *err = nullptr)
     {
-        QProcess p;
-        p.start(qEnvironmentVariable("VELMORA_TEST_BINARY_DIR") + QStringLiteral("/apps/velmora-transfer"), args);
-        if (!p.waitForFinished(120000))
-            return -1;
-        if (out)
-            *out = QString::fromUtf8(p.readAllStandardOutput());
-        if (err)
-            *err = QString::fromUtf8(p.readAllStandardError());
-        return p.exitCode();
+        return RunTool(QStringLiteral("velmora-transfer"), args, out, err);
     }
 
     static QString packagePath()
@@ -46,9 +38,7 @@ class TestExportCli : public QObject {
             session.ResetConnection(); // the tool writes codes back into the file
             return;
         }
-        QUrl url(qEnvironmentVariable("VELMORA_TEST_PG"));
-        url.setPath(QStringLiteral("/") + session.DatabaseName());
-        repoArg = url.toString();
+        repoArg = ReportFixtures::postgresUri(session.Connection());
     }
 
     struct Package {

@@ -462,6 +462,32 @@ private Q_SLOTS:
         QCOMPARE(counts(db), before); // found before anything was written
     }
 
+    // New reports need a live category: the recycle bin or a deleted one would hide them for good.
+    void destinationMustHoldNewReports_data() { TestDb::addBackends(); }
+    void destinationMustHoldNewReports()
+    {
+        QFETCH(QString, backend);
+        RepositorySession s;
+        TestDb::freshRepository(s, backend);
+        QSqlDatabase db = s.Connection();
+        const QString path = packagePath("bin-dest-" + backend);
+        buildRichPackage(path);
+        const int deleted = Sql::insert(db, "ZAT_Category", "IdCateg", {{"Name", "gone"}, {"IdParent", 1}, {"IsDeleted", 1}});
+        const QMap<QString, int> before = counts(db);
+        for (const int dest : {2, deleted, 999999}) {
+            ImportOptions o = everything(path);
+            o.idCategDest = dest;
+            ImportRun run(db, o);
+            try {
+                run.run();
+                QFAIL("the run should have been refused");
+            } catch (const AppError &e) {
+                QCOMPARE(e.description, QStringLiteral("The category %1 cannot hold new reports.").arg(dest));
+            }
+            QCOMPARE(counts(db), before);
+        }
+    }
+
     // A failure once writing started ends the run; what was saved before stays, the failing row does not.
     void failureMidwayKeepsEarlierRows_data() { TestDb::addBackends(); }
     void failureMidwayKeepsEarlierRows()
@@ -709,6 +735,11 @@ private Q_SLOTS:
         QCOMPARE(dlg.cmdSyncronize->text(), QStringLiteral("Syncronize Reports"));
         QVERIFY(dlg.ProgressBar1->isHidden());
         QVERIFY(dlg.txtDestination->isReadOnly());
+        // A long status text (a failure's description) is cut, it does not widen the window.
+        const int minWidth = dlg.minimumSizeHint().width();
+        dlg.status(QString(500, QLatin1Char('x')));
+        QCOMPARE(dlg.minimumSizeHint().width(), minWidth);
+        QCOMPARE(dlg.panel1->text().size(), 500);
 
         // Without a package every command asks for one.
         dlg.cmdExport_Click();

@@ -1,12 +1,12 @@
 #include "PackageBuilder.h"
+#include "ReportFixtures.h"
 #include "TestDb.h"
+#include "ToolRun.h"
 
 #include "repository/Sql.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QUrl>
 #include <QtTest>
 
 // velmora-transfer import and list, run as a user runs them.
@@ -17,15 +17,7 @@ class TestImportCli : public QObject {
 
     static int run(const QStringList &args, QString *out = nullptr, QString *err = nullptr)
     {
-        QProcess p;
-        p.start(qEnvironmentVariable("VELMORA_TEST_BINARY_DIR") + QStringLiteral("/apps/velmora-transfer"), args);
-        if (!p.waitForFinished(60000))
-            return -1;
-        if (out)
-            *out = QString::fromUtf8(p.readAllStandardOutput());
-        if (err)
-            *err = QString::fromUtf8(p.readAllStandardError());
-        return p.exitCode();
+        return RunTool(QStringLiteral("velmora-transfer"), args, out, err);
     }
 
     QString buildPackage(const QString &name)
@@ -52,9 +44,7 @@ class TestImportCli : public QObject {
     {
         if (backend == QLatin1String("sqlite"))
             return s.DatabasePath();
-        QUrl url(qEnvironmentVariable("VELMORA_TEST_PG"));
-        url.setPath(QLatin1Char('/') + s.DatabaseName());
-        return url.toString();
+        return ReportFixtures::postgresUri(s.Connection());
     }
 
 private Q_SLOTS:

@@ -523,6 +523,31 @@ private Q_SLOTS:
         QCOMPARE(texts(m->lstRep), (QStringList{"d", "c", "b", "a"}));
     }
 
+    void importDestinationIsTheSelectedNode()
+    {
+        openMain();
+        const int a = App::session().NewCategory(1, "A 'x'").IdCategory;
+        m->RefreshMe();
+        clickNode("c1");
+        QCOMPARE(m->txtRep->text(), QStringLiteral("Reports"));
+        // A right click selects the node without listing it; the import still names that node.
+        rightClick(m->twRep, centre(m->twRep, ItemData::findByKey(m->twRep, QStringLiteral("c%1").arg(a))));
+        QTRY_VERIFY(m->mnuCategory2->isVisible());
+        closeMenus();
+        QString destination;
+        bool done = false;
+        QTimer::singleShot(0, this, [&] {
+            QWidget *w = QApplication::activeModalWidget();
+            QVERIFY(w);
+            destination = w->findChild<QLineEdit *>("txtDestination")->text();
+            w->close();
+            done = true;
+        });
+        m->mnuImport->trigger();
+        QTRY_VERIFY(done);
+        QCOMPARE(destination, QStringLiteral("Reports\\A 'x'"));
+    }
+
     void contextMenus()
     {
         openMain();

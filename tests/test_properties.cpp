@@ -395,6 +395,32 @@ private Q_SLOTS:
         }
     }
 
+    void reportWindowRecordsItsPlacement()
+    {
+        ScriptedPrompter p;
+        QSqlDatabase db = TestDb::freshAppSession("sqlite").Connection();
+        const int report = addReport(db, Odd);
+        SaveSetting("Settings", "frmRepPropWindowState", "");
+        SaveSetting("Settings", "frmRepPropWidth", "");
+        bool done = false;
+        // Closed without saving and after a save: both ways out record where the window was.
+        for (const bool save : {false, true}) {
+            onModal([&](QWidget *w) {
+                auto *f = qobject_cast<frmRepProp *>(w);
+                QVERIFY(f);
+                f->resize(save ? 700 : 800, 600);
+                (save ? f->cmdSave : f->cmdClose)->click();
+            }, &done);
+            frmRepProp w;
+            w.LoadMe(report, Odd, QString());
+            QVERIFY(done);
+            QCOMPARE(w.WasSave, save);
+            QCOMPARE(GetSetting("Settings", "frmRepPropWindowState"), QStringLiteral("0"));
+            QCOMPARE(GetSetting("Settings", "frmRepPropWidth"), QString::number(PixelsToTwips(save ? 700 : 800)));
+        }
+        QCOMPARE(p.messages(), QStringList());
+    }
+
     void reportPropertiesUpdateTheRow()
     {
         ScriptedPrompter p;

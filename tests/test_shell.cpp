@@ -343,11 +343,13 @@ private Q_SLOTS:
         frmMain *main = frmMain::instance();
         const QString chosen = QDir(TestDb::tempDir()).filePath("fresh");
         p.files.enqueue(chosen);
+        main->setPanelText(3, QStringLiteral("ana")); // as when a server database was open
         main->mnuNewDB->trigger();
         QCOMPARE(p.last().title, QStringLiteral("Enter DB name and DB path ..."));
         QCOMPARE(p.last().filter, QStringLiteral("Microsoft Access Database (*.mdb)|*.mdb"));
         QCOMPARE(App::session().DatabasePath(), chosen + ".mdb");
         QCOMPARE(main->panelText(2), chosen + ".mdb");
+        QCOMPARE(main->panelText(3), QString());
         QCOMPARE(GetSetting("DB", "DBPath"), chosen + ".mdb");
         QCOMPARE(GetSetting("DB", "TipDB"), QStringLiteral("1"));
         QCOMPARE(App::session().GetCategory(1).IdCategory, 1);

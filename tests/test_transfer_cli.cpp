@@ -1,30 +1,18 @@
 #include "TestDb.h"
+#include "ToolRun.h"
 
 #include "repository/Schema.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QtTest>
 
 // The command-line tool, run as a user runs it.
 class TestTransferCli : public QObject {
     Q_OBJECT
 
-    static QString tool()
-    {
-        return qEnvironmentVariable("VELMORA_TEST_BINARY_DIR") + QStringLiteral("/apps/velmora-transfer");
-    }
     static int run(const QStringList &args, QString *out = nullptr, QString *err = nullptr)
     {
-        QProcess p;
-        p.start(tool(), args);
-        if (!p.waitForFinished(60000))
-            return -1;
-        if (out)
-            *out = QString::fromUtf8(p.readAllStandardOutput());
-        if (err)
-            *err = QString::fromUtf8(p.readAllStandardError());
-        return p.exitCode();
+        return RunTool(QStringLiteral("velmora-transfer"), args, out, err);
     }
 
 private Q_SLOTS:

@@ -4,14 +4,13 @@
 #include "reportengine/ReportDefinition.h"
 #include "reportengine/ReportEngine.h"
 #include "repository/AppError.h"
+#include "repository/RepositoryArgument.h"
 #include "repository/RepositorySession.h"
 #include "repository/Sql.h"
 
 #include <QCoreApplication>
 #include <QMap>
 #include <QTextStream>
-#include <QUrl>
-#include <QUrlQuery>
 
 static QString usage()
 {
@@ -27,25 +26,6 @@ static int badArguments(const QString &problem)
 {
     QTextStream(stderr) << "velmora-report: " << problem << "\n\n" << usage();
     return 2;
-}
-
-static void openRepository(RepositorySession &session, const QString &repo)
-{
-    const QUrl url(repo);
-    const QString scheme = url.scheme().toLower();
-    if (scheme != QLatin1String("postgresql") && scheme != QLatin1String("postgres")) {
-        session.OpenFile(repo);
-        return;
-    }
-    const QUrlQuery query(url);
-    const QString host = query.hasQueryItem(QStringLiteral("host"))
-                             ? query.queryItemValue(QStringLiteral("host"), QUrl::FullyDecoded)
-                             : url.host();
-    const int port = query.hasQueryItem(QStringLiteral("port")) ? query.queryItemValue(QStringLiteral("port")).toInt()
-                                                               : url.port(5432);
-    const QString user = url.userName(QUrl::FullyDecoded);
-    const QString database = url.path(QUrl::FullyDecoded).mid(1);
-    session.OpenServer(host, port, database.isEmpty() ? user : database, user, url.password(QUrl::FullyDecoded));
 }
 
 int main(int argc, char **argv)
@@ -96,7 +76,7 @@ int main(int argc, char **argv)
 
     try {
         RepositorySession session;
-        openRepository(session, repo);
+        OpenRepositoryArgument(session, repo);
         QSqlDatabase db = session.Connection();
         if (companyId <= 0)
             companyId = Sql::scalar(db, QStringLiteral("Select Min(IdAuthor) From ZAT_Company")).toInt();

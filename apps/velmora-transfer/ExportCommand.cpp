@@ -1,17 +1,16 @@
 #include "Commands.h"
+#include "CommandSupport.h"
 
 #include "repository/AppError.h"
+#include "repository/RepositoryArgument.h"
 #include "repository/RepositorySession.h"
 #include "repository/Sql.h"
-#include "transfer/TransferProgress.h"
 #include "transfer/export/ExportRun.h"
 #include "transfer/export/ExportTree.h"
 
 #include <QMap>
 #include <QSet>
 #include <QTextStream>
-#include <QUrl>
-#include <QUrlQuery>
 
 QString ExportUsage()
 {
@@ -29,51 +28,6 @@ QString ExportUsage()
 }
 
 namespace {
-
-struct StderrProgress : TransferProgress {
-    void status(const QString &text) override { QTextStream(stderr) << text << Qt::endl; }
-    void progress(int, int) override {}
-    void yield() override {}
-};
-
-QString errorLines(const AppError &e, const QString &origin)
-{
-    return QStringLiteral("Number : %1\nDescription : %2\nSource : %3\nOrigin : %4")
-        .arg(e.number)
-        .arg(e.description, e.source, origin);
-}
-
-bool parseIds(const QString &text, QList<int> &ids)
-{
-    for (const QString &part : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        bool ok = false;
-        const int id = part.trimmed().toInt(&ok);
-        if (!ok)
-            return false;
-        if (!ids.contains(id))
-            ids.append(id);
-    }
-    return true;
-}
-
-void openRepository(RepositorySession &session, const QString &repo)
-{
-    if (repo.startsWith(QLatin1String("postgresql://")) || repo.startsWith(QLatin1String("postgres://"))) {
-        const QUrl url(repo);
-        const QUrlQuery query(url);
-        const QString host = query.hasQueryItem(QStringLiteral("host"))
-                               ? query.queryItemValue(QStringLiteral("host"), QUrl::FullyDecoded)
-                               : url.host();
-        const int port = query.hasQueryItem(QStringLiteral("port")) ? query.queryItemValue(QStringLiteral("port")).toInt()
-                                                                    : url.port(5432);
-        QString database = url.path(QUrl::FullyDecoded).mid(1);
-        if (database.isEmpty())
-            database = QStringLiteral("postgres");
-        session.OpenServer(host, port, database, url.userName(QUrl::FullyDecoded), url.password(QUrl::FullyDecoded));
-        return;
-    }
-    session.OpenFile(repo);
-}
 
 QList<int> allIds(RepositorySession &session, const QString &sql)
 {
@@ -114,7 +68,7 @@ int ExportCommand(const QStringList &args)
         return usageError(QStringLiteral("give only one of --reports, --all-reports and --category"));
 
     QList<int> wantedReports;
-    if (opts.contains("--reports") && !parseIds(opts.value("--reports"), wantedReports))
+    if (opts.contains("--reports") && !ParseIds(opts.value("--reports"), wantedReports))
         return usageError(QStringLiteral("--reports needs a comma-separated id list"));
     bool categoryOk = true;
     const int category = opts.value("--category", "0").toInt(&categoryOk);
@@ -133,7 +87,7 @@ int ExportCommand(const QStringList &args)
              : v == QLatin1String("all")    ? Pick::All
              : v == QLatin1String("none")   ? Pick::None
                                             : Pick::Ids;
-        return mode != Pick::Ids || parseIds(v, ids);
+        return mode != Pick::Ids || ParseIds(v, ids);
     };
     Pick macroPick, dataSourcePick;
     if (!pick("--macros", macroPick, options.macroIds))
@@ -145,7 +99,7 @@ int ExportCommand(const QStringList &args)
     bool stepFailed = false;
     try {
         RepositorySession session;
-        openRepository(session, repo);
+        OpenRepositoryArgument(session, repo);
 
         // Reports go in the order the export dialog's tree walks them.
         const QList<ExportTreeNode> categories = LoadExportCategories(session);
@@ -187,14 +141,14 @@ int ExportCommand(const QStringList &args)
         ExportRun run(session, options, &progress);
         run.onStepFailure = [&](const AppError &e, const QString &where) {
             stepFailed = true;
-            PrintError(errorLines(e, where));
+            PrintError(ErrorLines(e, where));
         };
         run.run();
     } catch (const AppError &e) {
-        PrintError(errorLines(e, origin));
+        PrintError(ErrorLines(e, origin));
         return 1;
     } catch (const std::exception &e) {
-        PrintError(errorLines(AppError(ErrorNumber::Generic, QString::fromLocal8Bit(e.what())), origin));
+        PrintError(ErrorLines(AppError(ErrorNumber::Generic, QString::fromLocal8Bit(e.what())), origin));
         return 1;
     }
     QTextStream(stdout) << options.packagePath << Qt::endl;

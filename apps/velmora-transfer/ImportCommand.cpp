@@ -1,11 +1,12 @@
 #include "Commands.h"
+#include "CommandSupport.h"
 
 #include "repository/AppError.h"
 #include "repository/PackageFile.h"
+#include "repository/RepositoryArgument.h"
 #include "repository/RepositorySession.h"
 #include "repository/Schema.h"
 #include "repository/Sql.h"
-#include "transfer/TransferProgress.h"
 #include "transfer/import/ImportRun.h"
 #include "transfer/import/PackageTree.h"
 #include "transfer/import/SyncPairing.h"
@@ -13,8 +14,6 @@
 #include <QHash>
 #include <QSet>
 #include <QTextStream>
-#include <QUrl>
-#include <QUrlQuery>
 
 QString ImportUsage()
 {
@@ -34,49 +33,6 @@ QString ImportUsage()
 }
 
 namespace {
-
-class StderrProgress : public TransferProgress {
-public:
-    void status(const QString &text) override { QTextStream(stderr) << text << Qt::endl; }
-    void progress(int, int) override {}
-    void yield() override {}
-};
-
-QString errorLines(const AppError &e, const QString &origin)
-{
-    return QStringLiteral("Number : %1\nDescription : %2\nSource : %3\nOrigin : %4")
-        .arg(e.number)
-        .arg(e.description, e.source, origin);
-}
-
-bool parseIds(const QString &text, QList<int> &ids)
-{
-    for (const QString &part : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        bool ok = false;
-        const int id = part.trimmed().toInt(&ok);
-        if (!ok)
-            return false;
-        if (!ids.contains(id))
-            ids << id;
-    }
-    return !ids.isEmpty();
-}
-
-// A repository given on the command line: a PostgreSQL URI or the path of a file repository.
-void openRepository(RepositorySession &session, const QString &text)
-{
-    if (text.startsWith(QLatin1String("postgresql://")) || text.startsWith(QLatin1String("postgres://"))) {
-        const QUrl url(text);
-        const QUrlQuery query(url);
-        const QString host = query.hasQueryItem(QStringLiteral("host"))
-            ? query.queryItemValue(QStringLiteral("host"), QUrl::FullyDecoded) : url.host();
-        const int port = query.hasQueryItem(QStringLiteral("port")) ? query.queryItemValue(QStringLiteral("port")).toInt()
-                                                                    : url.port(5432);
-        session.OpenServer(host, port, url.path().mid(1), url.userName(QUrl::FullyDecoded), url.password(QUrl::FullyDecoded));
-        return;
-    }
-    session.OpenFile(text);
-}
 
 int usageError(const QString &command, const QString &problem)
 {
@@ -128,16 +84,16 @@ int ImportCommand(const QStringList &args)
     QList<int> reports, macros, dataSources, sync;
     for (const auto &[name, list] : {std::pair<const char *, QList<int> *>{"--reports", &reports}, {"--macros", &macros},
                                      {"--data-sources", &dataSources}, {"--sync", &sync}})
-        if (opts.contains(QLatin1String(name)) && !parseIds(opts.value(QLatin1String(name)), *list))
+        if (opts.contains(QLatin1String(name)) && (!ParseIds(opts.value(QLatin1String(name)), *list) || list->isEmpty()))
             return usageError(QStringLiteral("import"), QStringLiteral("%1 needs comma-separated ids").arg(QLatin1String(name)));
 
     const QString origin = QStringLiteral("cmdExport_Click()");
     try {
         return runImport(opts, category, reports, macros, dataSources, sync);
     } catch (const AppError &e) {
-        PrintError(errorLines(e, origin));
+        PrintError(ErrorLines(e, origin));
     } catch (const std::exception &e) {
-        PrintError(errorLines(AppError(ErrorNumber::Generic, QString::fromLocal8Bit(e.what())), origin));
+        PrintError(ErrorLines(AppError(ErrorNumber::Generic, QString::fromLocal8Bit(e.what())), origin));
     }
     return 1;
 }
@@ -146,7 +102,7 @@ static int runImport(const QMap<QString, QString> &opts, int category, const QLi
                      const QList<int> &macros, const QList<int> &dataSources, const QList<int> &sync)
 {
     RepositorySession session;
-    openRepository(session, opts.value("--repository"));
+    OpenRepositoryArgument(session, opts.value("--repository"));
     QSqlDatabase db = session.Connection();
     if (Sql::scalar(db, QStringLiteral("Select count(*) From ZAT_Category Where IdCateg = %1").arg(category)).toInt() == 0)
         throw AppError(ErrorNumber::InvalidArgument, QStringLiteral("The repository has no category %1.").arg(category));
@@ -207,7 +163,7 @@ static int runImport(const QMap<QString, QString> &opts, int category, const QLi
     bool stepFailed = false;
     ImportRun run(db, o, &progress, [&](const AppError &e, const QString &origin) {
         stepFailed = true;
-        PrintError(errorLines(e, origin));
+        PrintError(ErrorLines(e, origin));
     });
     run.run();
     if (!stepFailed)
@@ -238,9 +194,9 @@ int ListCommand(const QStringList &args)
     try {
         return runList(opts);
     } catch (const AppError &e) {
-        PrintError(errorLines(e, QStringLiteral("list")));
+        PrintError(ErrorLines(e, QStringLiteral("list")));
     } catch (const std::exception &e) {
-        PrintError(errorLines(AppError(ErrorNumber::Generic, QString::fromLocal8Bit(e.what())), QStringLiteral("list")));
+        PrintError(ErrorLines(AppError(ErrorNumber::Generic, QString::fromLocal8Bit(e.what())), QStringLiteral("list")));
     }
     return 1;
 }
@@ -249,7 +205,7 @@ static int runList(const QMap<QString, QString> &opts)
 {
     RepositorySession session;
     if (opts.contains("--repository"))
-        openRepository(session, opts.value("--repository"));
+        OpenRepositoryArgument(session, opts.value("--repository"));
     OpenPackage package(opts.value("--package"));
     const PackageTree tree = LoadPackageTree(package.db);
     QHash<int, QString> categoryNames;

@@ -101,7 +101,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("  Document Management System"));
-    resize(900, 600);
+    resize(1180, 720); // room for all five list columns
 
     auto *central = new QWidget(this);
     auto *grid = new QGridLayout(central);

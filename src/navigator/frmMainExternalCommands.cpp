@@ -76,7 +76,8 @@ void frmMain::OpenReportByMode(int reportId) { WorkbookCommands::OpenReportByMod
 
 void frmMain::mnuImport_Click()
 {
+    // The node's own path: after a right click the path box may still show the node listed before.
     if (selectedNode() && selectedNodeKey().startsWith(QLatin1Char('c')))
-        ShowImportDialog(ItemData::idOfKey(selectedNodeKey()), txtRep->text(), this);
+        ShowImportDialog(ItemData::idOfKey(selectedNodeKey()), fullPath(selectedNode()), this);
 }
 void frmMain::mnuExport_Click() { ShowExportDialog(this); }

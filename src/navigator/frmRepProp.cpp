@@ -79,6 +79,12 @@ void frmRepProp::cmdSave_Click()
 
 void frmRepProp::cmdClose_Click() { close(); }
 
+void frmRepProp::done(int result)
+{
+    SaveWindowPlacement(this);
+    QDialog::done(result);
+}
+
 void frmRepProp::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);

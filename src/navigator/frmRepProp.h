@@ -32,6 +32,8 @@ public Q_SLOTS:
     void cmdSave_Click();
     void cmdClose_Click();
 
+    void done(int result) override;
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
 

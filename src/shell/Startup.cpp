@@ -80,6 +80,8 @@ void NewDatabaseCommand(frmMain *main)
         session.setDatabaseKind(RepositorySession::FileDatabase);
         session.setDatabasePassword(QStringLiteral("quindale"));
         main->setPanelText(2, path);
+        // A file database has no login: a server's user name must not stay on show.
+        main->setPanelText(3, QString());
         main->ClearViews();
         main->LoadCateg(QStringLiteral("c1"));
     } catch (...) {

@@ -30,48 +30,53 @@ inline QList<QList<int>> chunks(const QList<int> &ids, int size = ChunkSize)
     return out;
 }
 
+// The column names of a statement, shared by its rows. Columns are asked for by string literal,
+// so each literal's position is found once by name and then remembered by its address.
+struct Columns {
+    QStringList names;
+    mutable QHash<const char *, int> positions;
+
+    int position(const char *column) const
+    {
+        const auto it = positions.constFind(column);
+        if (it != positions.constEnd())
+            return *it;
+        int at = -1;
+        const QLatin1String name(column);
+        for (int i = 0; i < names.size(); ++i)
+            if (names.at(i).compare(name, Qt::CaseInsensitive) == 0) {
+                at = i;
+                break;
+            }
+        positions.insert(column, at);
+        return at;
+    }
+};
+
 // One row read from the repository; columns are found by name without regard to case.
 class Row {
 public:
     Row() = default;
-    Row(std::shared_ptr<const QStringList> names, QVariantList values)
-        : m_names(std::move(names)), m_values(std::move(values))
+    Row(std::shared_ptr<const Columns> columns, QVariantList values)
+        : m_columns(std::move(columns)), m_values(std::move(values))
     {
     }
     QVariant value(const char *column) const
     {
-        const QLatin1String name(column);
-        if (m_names)
-            for (int i = 0; i < m_names->size(); ++i)
-                if (m_names->at(i).compare(name, Qt::CaseInsensitive) == 0)
-                    return m_values.at(i);
-        return {};
+        if (!m_columns)
+            return {};
+        const int at = m_columns->position(column);
+        return at < 0 ? QVariant() : m_values.at(at);
     }
 
 private:
-    std::shared_ptr<const QStringList> m_names;
+    std::shared_ptr<const Columns> m_columns;
     QVariantList m_values;
 };
 
-// Every row of a statement.
-inline QList<Row> rows(const QSqlDatabase &db, const QString &sql)
-{
-    QSqlQuery q = Sql::exec(db, sql);
-    QList<Row> out;
-    const QSqlRecord rec = q.record();
-    auto names = std::make_shared<QStringList>();
-    for (int i = 0; i < rec.count(); ++i)
-        names->append(rec.fieldName(i));
-    const int n = int(names->size());
-    while (q.next()) {
-        QVariantList values;
-        values.reserve(n);
-        for (int i = 0; i < n; ++i)
-            values.append(q.value(i));
-        out.append(Row(names, std::move(values)));
-    }
-    return out;
-}
+// Every row of a statement. From an SQLite repository the rows are read straight from SQLite,
+// with the values the driver would give: the driver's per-value work dominated the export.
+QList<Row> rows(const QSqlDatabase &db, const QString &sql);
 
 inline QVariant value(const Row &row, const char *column) { return row.value(column); }
 

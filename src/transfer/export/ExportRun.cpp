@@ -10,6 +10,7 @@
 #include <QAtomicInt>
 #include <QDate>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <cmath>
 
 using namespace ExportRows;
@@ -80,6 +81,7 @@ void ExportRun::run()
         }
         m_session.CreateDatabase(m_options.packagePath);
         m_package = PackageFile::openForWriting(m_options.packagePath, PackagePassword, m_packageConnection);
+        m_setBased = attachRepository();
         m_package.transaction();
         m_writer = std::make_unique<Writer>(m_package);
         preparePackage();
@@ -110,6 +112,12 @@ void ExportRun::run()
             yield();
             exportUsers();
         }
+        if (m_setBased) {
+            // The package connection reads the repository until it commits, so the codes can
+            // only reach the repository once the package is closed.
+            finish();
+            flushCodes();
+        }
         setProgress(0);
         status(QStringLiteral("Operation completed successfully."));
         finish();
@@ -117,6 +125,8 @@ void ExportRun::run()
         const AppError *known = dynamic_cast<const AppError *>(&failure);
         const AppError error = known ? *known : AppError(ErrorNumber::Generic, QString::fromLocal8Bit(failure.what()));
         // Codes already in the package must reach the repository too, or the two would disagree.
+        if (m_setBased)
+            finish();
         try {
             flushCodes();
         } catch (const std::exception &) {
@@ -170,36 +180,173 @@ void ExportRun::exportReports()
         m_links.clear();
         m_viewRows.clear();
         m_sort.clear();
-        for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_ExcelSheetSettings Where IdReport ")
-                                                     + in + QStringLiteral(" Order By IdReport, IdSetting")))
-            if (!m_settings.contains(id(r, "IdReport")))
-                m_settings.insert(id(r, "IdReport"), r);
-        for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_ReportCols Where IdReport ") + in
-                                                     + QStringLiteral(" Order By IdReport, IdReportCol")))
-            m_columns[id(r, "IdReport")].append(r);
-        for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_ReportDS Where IdReport ") + in
-                                                     + QStringLiteral(" Order By IdReport, IdReportDS")))
-            m_links[id(r, "IdReport")].append(r);
-        for (const Row &r :
-             rows(m_repo, QStringLiteral("Select * From ZAT_SQLViews Where IdSQLView In "
-                                         "(Select IdSQLView From ZAT_ReportDS Where IdReport %1)").arg(in)))
-            m_viewRows.insert(id(r, "IdSQLView"), r);
-        for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_Sort Where ItemType = 'e' And IdItem ")
-                                                     + in + QStringLiteral(" Order By IdItem, IdSort")))
-            if (!m_sort.contains(id(r, "IdItem")))
-                m_sort.insert(id(r, "IdItem"), r);
+        // A table the repository lacks fails the reading below, before the chunk's reports, as ever.
+        const bool bulk = m_setBased && sourceHasTable(QStringLiteral("ZAT_ExcelSheetSettings"))
+                          && sourceHasTable(QStringLiteral("ZAT_ReportCols")) && sourceHasTable(QStringLiteral("ZAT_Sort"))
+                          && sourceHasTable(QStringLiteral("ZAT_ReportDS")) && sourceHasTable(QStringLiteral("ZAT_SQLViews"))
+                          && sourceColumn(QStringLiteral("ZAT_ReportDS"), QStringLiteral("IdSQLView"), {}) != QLatin1String("Null")
+                          && sourceColumn(QStringLiteral("ZAT_ReportDS"), QStringLiteral("IdReportDS"), {}) != QLatin1String("Null")
+                          && sourceColumn(QStringLiteral("ZAT_SQLViews"), QStringLiteral("IdSQLView"), {}) != QLatin1String("Null");
+        if (!bulk) {
+            for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_ExcelSheetSettings Where IdReport ")
+                                                 + in + QStringLiteral(" Order By IdReport, IdSetting")))
+                if (!m_settings.contains(id(r, "IdReport")))
+                    m_settings.insert(id(r, "IdReport"), r);
+            for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_ReportCols Where IdReport ") + in
+                                                 + QStringLiteral(" Order By IdReport, IdReportCol")))
+                m_columns[id(r, "IdReport")].append(r);
+            for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_ReportDS Where IdReport ") + in
+                                                 + QStringLiteral(" Order By IdReport, IdReportDS")))
+                m_links[id(r, "IdReport")].append(r);
+            for (const Row &r :
+                 rows(m_repo, QStringLiteral("Select * From ZAT_SQLViews Where IdSQLView In "
+                                             "(Select IdSQLView From ZAT_ReportDS Where IdReport %1)").arg(in)))
+                m_viewRows.insert(id(r, "IdSQLView"), r);
+        }
+        if (!bulk)
+            for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_Sort Where ItemType = 'e' And IdItem ")
+                                                 + in + QStringLiteral(" Order By IdItem, IdSort")))
+                if (!m_sort.contains(id(r, "IdItem")))
+                    m_sort.insert(id(r, "IdItem"), r);
 
         int missing = 0;
         for (const Row &r : std::as_const(reports))
             missing += text(r, "SyncronizeCode").toString().isEmpty() ? 1 : 0;
         m_freshCodes = GenerateSyncronizeCodes(m_repo, missing, &m_newCodes, codeDraw);
-        for (int reportId : chunk) {
-            setProgress(++m);
-            const auto it = reports.constFind(reportId);
-            exportReport(reportId, it == reports.constEnd() ? nullptr : &it.value());
+        qsizetype done = 0;
+        try {
+            for (int reportId : chunk) {
+                setProgress(++m);
+                const auto it = reports.constFind(reportId);
+                exportReport(reportId, it == reports.constEnd() ? nullptr : &it.value());
+                ++done;
+            }
+        } catch (...) {
+            // The reports handled before the failure keep their rows, as they would row by row.
+            if (bulk && done > 0)
+                copyReportChildren(chunk.first(done));
+            throw;
         }
-        flushCodes();
+        if (bulk)
+            copyReportChildren(chunk);
+        if (!m_setBased)
+            flushCodes();
     }
+}
+
+bool ExportRun::attachRepository()
+{
+    if (m_session.DatabaseKind() != RepositorySession::FileDatabase || !m_repo.driver()
+        || qstrcmp(m_repo.driver()->handle().typeName(), "sqlite3*") != 0)
+        return false;
+    const QString path = m_session.DatabasePath();
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return false;
+    QSqlQuery q(m_package);
+    if (!q.prepare(QStringLiteral("Attach Database ? As velmora_src")))
+        return false;
+    q.addBindValue(path);
+    return q.exec();
+}
+
+bool ExportRun::sourceHasTable(const QString &table)
+{
+    sourceColumn(table, QString(), QString());
+    return !m_sourceColumns.value(table).isEmpty();
+}
+
+// The repository's column, or the fallback where its table lacks it (a row read by name would
+// find nothing there and take the default).
+QString ExportRun::sourceColumn(const QString &table, const QString &column, const QString &fallback)
+{
+    auto it = m_sourceColumns.find(table);
+    if (it == m_sourceColumns.end()) {
+        QStringList names;
+        QSqlQuery q = Sql::exec(m_package, QStringLiteral("PRAGMA velmora_src.table_info(%1)").arg(table));
+        while (q.next())
+            names << q.value(1).toString();
+        it = m_sourceColumns.insert(table, names);
+    }
+    for (const QString &name : std::as_const(*it))
+        if (name.compare(column, Qt::CaseInsensitive) == 0)
+            return fallback.isEmpty() ? QStringLiteral("s.") + name
+                                      : QStringLiteral("Coalesce(s.%1, %2)").arg(name, fallback);
+    return fallback.isEmpty() ? QStringLiteral("Null") : fallback;
+}
+
+// One INSERT ... SELECT; a failing one changes nothing (SQLite undoes the statement), so the caller
+// can go row by row instead and fail, or skip, exactly where that would.
+bool ExportRun::bulkCopy(const QString &sql)
+{
+    try {
+        Sql::exec(m_package, sql);
+        return true;
+    } catch (const AppError &) {
+        return false;
+    }
+}
+
+void ExportRun::copyReportChildren(const QList<int> &reportIds)
+{
+    // The same rules as row by row: the first settings row and the first sort row of a report,
+    // every column; a null text becomes "", a null number its default.
+    const QString in = Sql::idList(reportIds);
+    auto textOf = [&](const QString &table, const QString &column) {
+        const QString c = sourceColumn(table, column, QStringLiteral("''"));
+        return c == QLatin1String("''") ? c : QStringLiteral("Coalesce(Cast(s.%1 As Text), '')").arg(column);
+    };
+    auto numberOf = [&](const QString &table, const QString &column, int fallback = 0) {
+        return sourceColumn(table, column, QString::number(fallback));
+    };
+    const QString settings = QStringLiteral("ZAT_ExcelSheetSettings");
+    Sql::exec(m_package,
+              QStringLiteral("Insert Into main.ZAT_ExcelSheetSettings (IdSetting, IdReport, SheetName, ShowGridLines, "
+                             "ShowToolTips, ShowAutoFilters, FontName, FontSize, ReportTitle, FreezPanel, GroupCols) "
+                             "Select %1, %2, %3, %4, %5, %6, %7, %8, %9, %10, %11 "
+                             "From velmora_src.ZAT_ExcelSheetSettings s Where s.IdSetting In "
+                             "(Select Min(IdSetting) From velmora_src.ZAT_ExcelSheetSettings Where IdReport %12 "
+                             "Group By IdReport)")
+                  .arg(numberOf(settings, "IdSetting"), numberOf(settings, "IdReport"),
+                       textOf(settings, "SheetName"), textOf(settings, "ShowGridLines"),
+                       textOf(settings, "ShowToolTips"), textOf(settings, "ShowAutoFilters"),
+                       textOf(settings, "FontName"), numberOf(settings, "FontSize", 8), textOf(settings, "ReportTitle"))
+                  .arg(textOf(settings, "FreezPanel"), textOf(settings, "GroupCols"), in));
+    const QString cols = QStringLiteral("ZAT_ReportCols");
+    Sql::exec(m_package,
+              QStringLiteral("Insert Into main.ZAT_ReportCols (IdReportCol, IdReport, Name, Type, Width, Hide, AutoSum) "
+                             "Select %1, %2, %3, %4, %5, %6, %7 From velmora_src.ZAT_ReportCols s "
+                             "Where s.IdReport %8 Order By s.IdReport, s.IdReportCol")
+                  .arg(numberOf(cols, "IdReportCol"), numberOf(cols, "IdReport"), textOf(cols, "Name"),
+                       numberOf(cols, "Type"), numberOf(cols, "Width"), numberOf(cols, "Hide"),
+                       numberOf(cols, "AutoSum"), in));
+    const QString sort = QStringLiteral("ZAT_Sort");
+    Sql::exec(m_package,
+              QStringLiteral("Insert Into main.ZAT_Sort (IdSort, ItemType, IdItem, SortNr) "
+                             "Select %1, 'e', %2, %3 From velmora_src.ZAT_Sort s Where s.IdSort In "
+                             "(Select Min(IdSort) From velmora_src.ZAT_Sort Where ItemType = 'e' And IdItem %4 "
+                             "Group By IdItem)")
+                  .arg(numberOf(sort, "IdSort"), numberOf(sort, "IdItem"), numberOf(sort, "SortNr"), in));
+    // The first link of a report, and the view of its first link that names one of the views its
+    // chunk's links name (a link without a view counts as view 0); each view once per package.
+    const QString links = QStringLiteral("ZAT_ReportDS");
+    Sql::exec(m_package,
+              QStringLiteral("Insert Into main.ZAT_ReportDS (IdReportDS, IdReport, IdSQLView, IdDataSource) "
+                             "Select %1, %2, %3, %4 From velmora_src.ZAT_ReportDS s Where s.IdReportDS In "
+                             "(Select Min(IdReportDS) From velmora_src.ZAT_ReportDS Where IdReport %5 Group By IdReport)")
+                  .arg(numberOf(links, "IdReportDS"), numberOf(links, "IdReport"), numberOf(links, "IdSQLView"),
+                       numberOf(links, "IdDataSource"), in));
+    const QString views = QStringLiteral("ZAT_SQLViews");
+    Sql::exec(m_package,
+              QStringLiteral("Insert Into main.ZAT_SQLViews (IdSQLView, strSQLView, Description) "
+                             "Select s.IdSQLView, %1, %2 From velmora_src.ZAT_SQLViews s "
+                             "Where s.IdSQLView In (Select (Select Coalesce(l.IdSQLView, 0) From velmora_src.ZAT_ReportDS l "
+                             "Where l.IdReport = r.IdReport And Coalesce(l.IdSQLView, 0) In "
+                             "(Select v.IdSQLView From velmora_src.ZAT_SQLViews v Where v.IdSQLView In "
+                             "(Select IdSQLView From velmora_src.ZAT_ReportDS Where IdReport %3)) "
+                             "Order By l.IdReportDS Limit 1) "
+                             "From (Select Distinct IdReport From velmora_src.ZAT_ReportDS Where IdReport %3) r) "
+                             "And s.IdSQLView Not In (Select IdSQLView From main.ZAT_SQLViews)")
+                  .arg(textOf(views, "strSQLView"), textOf(views, "Description"), in));
 }
 
 void ExportRun::exportReport(int R, const Row *report)

@@ -57,6 +57,11 @@ private:
     void exportReport(int reportId, const ExportRows::Row *report);
     void copyCategoryChain(int categoryId);
     void flushCodes();
+    bool attachRepository();
+    QString sourceColumn(const QString &table, const QString &column, const QString &fallback);
+    void copyReportChildren(const QList<int> &reportIds);
+    bool bulkCopy(const QString &sql);
+    bool sourceHasTable(const QString &table);
     void exportMacros();
     void exportDataSources();
     void copyDependences(int varId);
@@ -88,6 +93,9 @@ private:
     QList<int> m_macroIds, m_dataSourceIds;
     QList<int> m_roleIds;
     bool m_roleIdsRead = false;
+    // An SQLite repository attached to the package connection: bulk child rows move set-based.
+    bool m_setBased = false;
+    QHash<QString, QStringList> m_sourceColumns; // table -> its columns in the repository
 
     // Rows of the current chunk of reports, by IdReport.
     QHash<int, ExportRows::Row> m_settings, m_sort;

@@ -5,6 +5,26 @@
 
 using namespace ExportRows;
 
+// The ids in one column of a per-report table over the given reports, each once, first seen first.
+static QList<int> idsOfReports(const QSqlDatabase &db, const QString &table, const QString &column,
+                               const QList<int> &reports)
+{
+    QList<int> ids;
+    QSet<int> seen;
+    for (const QList<int> &chunk : chunks(reports)) {
+        QSqlQuery q = Sql::exec(db, QStringLiteral("Select %1 From %2 Where IdReport %3 Group By %1")
+                                        .arg(column, table, Sql::idList(chunk)));
+        while (q.next()) {
+            const int id = Sql::integer(q, column);
+            if (!seen.contains(id)) {
+                seen.insert(id);
+                ids.append(id);
+            }
+        }
+    }
+    return ids;
+}
+
 // ---- macros
 
 // IdSource -> the macros it uses through references of one kind, in reference order.
@@ -179,12 +199,22 @@ void ExportRun::exportMacros()
         });
     };
     const QList<int> reports(m_reports.cbegin(), m_reports.cend());
-    for (const QList<int> &chunk : chunks(reports))
+    const QString references = QStringLiteral("ZAT_References");
+    for (const QList<int> &chunk : chunks(reports)) {
+        if (m_setBased
+            && bulkCopy(QStringLiteral("Insert Into main.ZAT_References (IdReference, IdSource, IdMacro, Tip) "
+                                       "Select %1, %2, %3, %4 From velmora_src.ZAT_References s "
+                                       "Where s.Tip = 'r' And s.IdSource %5")
+                            .arg(sourceColumn(references, "IdReference", {}), sourceColumn(references, "IdSource", {}),
+                                 sourceColumn(references, "IdMacro", {}), sourceColumn(references, "Tip", {}),
+                                 Sql::idList(chunk))))
+            continue;
         attempt([&] {
             for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_References Where Tip = 'r' "
                                                                     "And IdSource %1").arg(Sql::idList(chunk))))
                 copyReference(r);
         });
+    }
     const QList<int> written(macros.cbegin(), macros.cend());
     for (const QList<int> &chunk : chunks(written))
         attempt([&] {
@@ -205,20 +235,10 @@ void ExportRun::exportMacros()
 void ExportRun::exportDataSources()
 {
     QList<int> selection;
-    QSet<int> seen;
     if (m_options.dataSourceMode == ExportOptions::DataSourceMode::ForReports) {
-        for (const QList<int> &chunk : chunks(m_options.reportIds)) {
-            QSqlQuery q = Sql::exec(m_repo, QStringLiteral("Select IdDataSource From ZAT_ReportDS Where IdReport %1 "
-                                                           "Group By IdDataSource").arg(Sql::idList(chunk)));
-            while (q.next()) {
-                const int d = Sql::integer(q, "IdDataSource");
-                if (!seen.contains(d)) {
-                    seen.insert(d);
-                    selection.append(d);
-                }
-            }
-        }
+        selection = idsOfReports(m_repo, QStringLiteral("ZAT_ReportDS"), QStringLiteral("IdDataSource"), m_options.reportIds);
     } else {
+        QSet<int> seen;
         for (int d : std::as_const(m_options.dataSourceIds))
             if (!seen.contains(d)) {
                 seen.insert(d);
@@ -327,18 +347,7 @@ void ExportRun::copyDependences(int varId)
 QList<int> ExportRun::grantedRoleIds()
 {
     if (!m_roleIdsRead) {
-        QSet<int> seen;
-        for (const QList<int> &chunk : chunks(m_options.reportIds)) {
-            QSqlQuery q = Sql::exec(m_repo, QStringLiteral("Select IdRole From ZAT_Role_Report Where IdReport %1 "
-                                                           "Group By IdRole").arg(Sql::idList(chunk)));
-            while (q.next()) {
-                const int r = Sql::integer(q, "IdRole");
-                if (!seen.contains(r)) {
-                    seen.insert(r);
-                    m_roleIds.append(r);
-                }
-            }
-        }
+        m_roleIds = idsOfReports(m_repo, QStringLiteral("ZAT_Role_Report"), QStringLiteral("IdRole"), m_options.reportIds);
         m_roleIdsRead = true;
     }
     return m_roleIds;
@@ -346,7 +355,15 @@ QList<int> ExportRun::grantedRoleIds()
 
 void ExportRun::exportRoles()
 {
-    for (const QList<int> &chunk : chunks(m_options.reportIds))
+    const QString grants = QStringLiteral("ZAT_Role_Report");
+    for (const QList<int> &chunk : chunks(m_options.reportIds)) {
+        // Each grant row is its own (ids are unique and the chunks share no report).
+        if (m_setBased
+            && bulkCopy(QStringLiteral("Insert Into main.ZAT_Role_Report (IdLeg, IdRole, IdReport) "
+                                       "Select %1, %2, %3 From velmora_src.ZAT_Role_Report s Where s.IdReport %4")
+                            .arg(sourceColumn(grants, "IdLeg", {}), sourceColumn(grants, "IdRole", QStringLiteral("0")),
+                                 sourceColumn(grants, "IdReport", QStringLiteral("0")), Sql::idList(chunk))))
+            continue;
         for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_Role_Report Where IdReport %1 "
                                                                 "Order By IdLeg").arg(Sql::idList(chunk)))) {
             const int leg = id(r, "IdLeg");
@@ -357,6 +374,7 @@ void ExportRun::exportRoles()
                               {"IdReport", number(r, "IdReport")}});
             m_grants.insert(leg);
         }
+    }
     for (const QList<int> &chunk : chunks(grantedRoleIds()))
         for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_Role Where IdRole %1 Order By IdRole")
                                                      .arg(Sql::idList(chunk)))) {

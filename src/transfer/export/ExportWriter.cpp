@@ -7,6 +7,90 @@
 
 namespace ExportRows {
 
+static sqlite3 *sqliteHandle(const QSqlDatabase &db)
+{
+    if (!db.isOpen() || !db.driver())
+        return nullptr;
+    const QVariant handle = db.driver()->handle();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        return *static_cast<sqlite3 *const *>(handle.constData());
+    return nullptr;
+}
+
+static QList<Row> rowsThroughDriver(const QSqlDatabase &db, const QString &sql)
+{
+    QSqlQuery q = Sql::exec(db, sql);
+    QList<Row> out;
+    const QSqlRecord rec = q.record();
+    auto columns = std::make_shared<Columns>();
+    for (int i = 0; i < rec.count(); ++i)
+        columns->names.append(rec.fieldName(i));
+    const int n = int(columns->names.size());
+    while (q.next()) {
+        QVariantList values;
+        values.reserve(n);
+        for (int i = 0; i < n; ++i)
+            values.append(q.value(i));
+        out.append(Row(columns, std::move(values)));
+    }
+    return out;
+}
+
+QList<Row> rows(const QSqlDatabase &db, const QString &sql)
+{
+    sqlite3 *raw = sqliteHandle(db);
+    if (!raw)
+        return rowsThroughDriver(db, sql);
+    sqlite3_stmt *st = nullptr;
+    const QByteArray text = sql.toUtf8();
+    // Any failure is left to the driver, which reports it as every other statement does.
+    if (sqlite3_prepare_v2(raw, text.constData(), int(text.size()), &st, nullptr) != SQLITE_OK || !st) {
+        sqlite3_finalize(st);
+        return rowsThroughDriver(db, sql);
+    }
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> statement(st, sqlite3_finalize);
+    auto columns = std::make_shared<Columns>();
+    const int n = sqlite3_column_count(st);
+    for (int i = 0; i < n; ++i)
+        columns->names.append(QString::fromUtf8(sqlite3_column_name(st, i)));
+    QList<Row> out;
+    for (;;) {
+        const int rc = sqlite3_step(st);
+        if (rc == SQLITE_DONE)
+            break;
+        if (rc != SQLITE_ROW) {
+            if (out.isEmpty())
+                return rowsThroughDriver(db, sql);
+            throw AppError(rc, QString::fromUtf8(sqlite3_errmsg(raw)), QStringLiteral("Velmora repository"));
+        }
+        QVariantList values;
+        values.reserve(n);
+        // The same types as the driver: 64-bit integers, doubles, UTF-16 text, blobs, null text.
+        for (int i = 0; i < n; ++i) {
+            switch (sqlite3_column_type(st, i)) {
+            case SQLITE_INTEGER:
+                values.append(QVariant(qlonglong(sqlite3_column_int64(st, i))));
+                break;
+            case SQLITE_FLOAT:
+                values.append(QVariant(sqlite3_column_double(st, i)));
+                break;
+            case SQLITE_NULL:
+                values.append(QVariant(QMetaType::fromType<QString>()));
+                break;
+            case SQLITE_BLOB:
+                values.append(QVariant(QByteArray(static_cast<const char *>(sqlite3_column_blob(st, i)),
+                                                  sqlite3_column_bytes(st, i))));
+                break;
+            default:
+                values.append(QVariant(QString(static_cast<const QChar *>(sqlite3_column_text16(st, i)),
+                                               sqlite3_column_bytes16(st, i) / qsizetype(sizeof(QChar)))));
+            }
+        }
+        out.append(Row(columns, std::move(values)));
+    }
+    return out;
+}
+
 struct Writer::Impl {
     QSqlDatabase db;
     sqlite3 *raw = nullptr;

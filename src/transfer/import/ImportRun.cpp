@@ -366,9 +366,20 @@ static AppError packageError(const QString &text) { return AppError(ErrorNumber:
 void ImportRun::validate()
 {
     const Package &p = *m_pkg;
-    for (int id : m_opt.reportIds)
+    bool anyNew = false;
+    for (int id : m_opt.reportIds) {
         if (!p.reports.contains(id))
             throw packageError(QStringLiteral("The package holds no report with id %1.").arg(id));
+        anyNew = anyNew || !m_opt.syncPairs.contains(id);
+    }
+    // A new report in the recycle bin, or in a deleted or missing category, would be listed nowhere.
+    if (anyNew) {
+        QSqlQuery c = Sql::exec(m_db, QStringLiteral("Select IsDeleted From ZAT_Category Where IdCateg = %1")
+                                          .arg(m_opt.idCategDest));
+        if (m_opt.idCategDest == 2 || !c.next() || Sql::integer(c, "IsDeleted") != 0)
+            throw AppError(ErrorNumber::InvalidArgument,
+                           QStringLiteral("The category %1 cannot hold new reports.").arg(m_opt.idCategDest));
+    }
 
     QSet<int> importedVars;
     for (int ds : dataSourcesUsed)

@@ -89,6 +89,9 @@ frmExport::frmExport(QWidget *parent) : QDialog(parent)
     for (int i = 0; i < 2; ++i) {
         auto *panel = new QLabel(this);
         panel->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
+        // A long failure text in panel 1 is cut at the window's edge instead of widening the window.
+        if (i == 0)
+            panel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         StatusBar1->addWidget(panel, i == 0 ? 1 : 0);
         m_panels << panel;
     }

@@ -95,6 +95,16 @@ private:
 
 QString nodeText(const QString &name) { return name.isNull() ? QStringLiteral("Unknown") : name; }
 
+// The package commands need a package path first; without one, say so and go to the path.
+bool packageChosen(QLineEdit *txtPath)
+{
+    if (!txtPath->text().isEmpty())
+        return true;
+    prompter().message(QStringLiteral("Select source database!"), AppTitle, Prompter::Icon::Exclamation);
+    txtPath->setFocus();
+    return false;
+}
+
 } // namespace
 
 void ShowImportDialog(int idCategDest, const QString &destinationText, QWidget *parent)
@@ -167,6 +177,8 @@ frmImport::frmImport(QWidget *parent) : QDialog(parent)
     StatusBar1->setSizeGripEnabled(false);
     panel1 = new QLabel(this);
     named(panel1, "panel1");
+    // A long failure text is cut at the window's edge instead of widening the window past the screen.
+    panel1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     panel2 = new QLabel(this);
     named(panel2, "panel2");
     StatusBar1->addWidget(panel1, 1);
@@ -326,11 +338,8 @@ void frmImport::cmdBrowse_Click()
 
 void frmImport::cmdDSN_Click()
 {
-    if (txtPath->text().isEmpty()) {
-        prompter().message(QStringLiteral("Select source database!"), AppTitle, Prompter::Icon::Exclamation);
-        txtPath->setFocus();
+    if (!packageChosen(txtPath))
         return;
-    }
     optDSNSel->setChecked(true);
     RunCommand(QStringLiteral("cmdDSN_Click()"), [&] {
         PackageConnection package(txtPath->text());
@@ -342,11 +351,8 @@ void frmImport::cmdDSN_Click()
 
 void frmImport::cmdMacros_Click()
 {
-    if (txtPath->text().isEmpty()) {
-        prompter().message(QStringLiteral("Select source database!"), AppTitle, Prompter::Icon::Exclamation);
-        txtPath->setFocus();
+    if (!packageChosen(txtPath))
         return;
-    }
     optSelMacros->setChecked(true);
     RunCommand(QStringLiteral("cmdMacros_Click()"), [&] {
         PackageConnection package(txtPath->text());
@@ -358,11 +364,8 @@ void frmImport::cmdMacros_Click()
 
 void frmImport::cmdSyncronize_Click()
 {
-    if (txtPath->text().isEmpty()) {
-        prompter().message(QStringLiteral("Select source database!"), AppTitle, Prompter::Icon::Exclamation);
-        txtPath->setFocus();
+    if (!packageChosen(txtPath))
         return;
-    }
     RunCommand(QStringLiteral("cmdSyncronize_Click()"), [&] {
         PackageConnection package(txtPath->text());
         frmSyncronize dlg(this);
