@@ -65,9 +65,14 @@ PackageTree LoadPackageTree(const QSqlDatabase &package)
 
     // Hidden: the recycle bin, deleted categories and everything under them. Parent chains
     // may loop in a damaged package: a category on a loop goes to the top level.
+    // Every category walked through shares the outcome of the walk, so each chain is walked once.
     QHash<int, bool> hidden;
+    QHash<int, bool> onLoop;
     QHash<int, int> shownParent;
     for (int id : order) {
+        if (hidden.contains(id))
+            continue;
+        QList<int> path{id};
         QSet<int> seen{id};
         bool hide = false, loop = false;
         int cur = id;
@@ -83,12 +88,21 @@ PackageTree LoadPackageTree(const QSqlDatabase &package)
                 loop = true;
                 break;
             }
+            if (hidden.contains(c.parent)) {
+                hide = hidden.value(c.parent);
+                loop = onLoop.value(c.parent);
+                break;
+            }
             seen.insert(c.parent);
+            path << c.parent;
             cur = c.parent;
         }
-        hidden.insert(id, hide);
-        const CategRow &c = categs[id];
-        shownParent.insert(id, (loop || c.parent == 0 || !categs.contains(c.parent)) ? 0 : c.parent);
+        for (int p : path) {
+            hidden.insert(p, hide);
+            onLoop.insert(p, loop);
+            const CategRow &c = categs[p];
+            shownParent.insert(p, (loop || c.parent == 0 || !categs.contains(c.parent)) ? 0 : c.parent);
+        }
     }
 
     PackageTree tree;
