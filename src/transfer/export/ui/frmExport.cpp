@@ -10,6 +10,7 @@
 #include "transfer/export/ExportRun.h"
 #include "transfer/export/ExportTree.h"
 
+#include <QCloseEvent>
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
@@ -280,8 +281,24 @@ void frmExport::cmdDSN_Click()
     });
 }
 
+void frmExport::closeEvent(QCloseEvent *event)
+{
+    if (m_busy) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void frmExport::reject()
+{
+    if (!m_busy)
+        QDialog::reject();
+}
+
 void frmExport::setBusy(bool busy)
 {
+    m_busy = busy;
     for (QPushButton *b : {cmdBrowse, cmdCheckAll, cmdClearAll, cmdClose, cmdDSN, cmdExport, cmdMacros})
         b->setEnabled(!busy);
     ProgressBar1->setVisible(busy);

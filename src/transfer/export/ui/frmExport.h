@@ -63,6 +63,11 @@ public Q_SLOTS:
     void cmdClose_Click();
     void twRep_DblClick();
 
+protected:
+    // The window cannot be closed while a run is writing the package.
+    void closeEvent(QCloseEvent *event) override;
+    void reject() override;
+
 private:
     void Form_Load();
     void LoadCateg();
@@ -73,6 +78,7 @@ private:
     void progress(int value, int maximum) override;
     void yield() override;
 
+    bool m_busy = false;
     QList<QLabel *> m_panels;
     QList<QTreeWidgetItem *> m_nodes; // in the order they were added: the order the run walks
 };
