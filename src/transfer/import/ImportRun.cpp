@@ -5,30 +5,35 @@
 #include "repository/PackageFile.h"
 #include "repository/Schema.h"
 #include "repository/Sql.h"
+#include "transfer/export/ExportRows.h"
 #include "transfer/TransferProgress.h"
 
 #include <QAtomicInt>
 #include <QSet>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
 #include <algorithm>
 
-using Rec = QSqlRecord;
-using Recs = QList<QSqlRecord>;
+#include <sqlite3.h>
+
+// Package rows are read straight from SQLite; each column's position is found once per statement.
+using Rec = ExportRows::Row;
+using Recs = QList<Rec>;
 
 // ---- reading package values: a package comes from elsewhere, so every value may be Null or of
 // an unexpected type; Null gives the column's default.
 
 static QVariant txt(const Rec &r, const char *column)
 {
-    const QVariant v = r.value(QLatin1String(column));
+    const QVariant v = r.value(column);
     return v.isNull() ? QString(QLatin1String("")) : v.toString();
 }
 
 static int num(const Rec &r, const char *column, int def = 0)
 {
-    const QVariant v = r.value(QLatin1String(column));
+    const QVariant v = r.value(column);
     if (v.isNull())
         return def;
     bool ok = false;
@@ -47,7 +52,7 @@ static int flag(const Rec &r, const char *column)
 
 static QVariant realNumber(const Rec &r, const char *column, double def)
 {
-    const QVariant v = r.value(QLatin1String(column));
+    const QVariant v = r.value(column);
     bool ok = false;
     const double d = v.isNull() ? def : v.toDouble(&ok);
     return v.isNull() ? def : (ok ? d : 0.0);
@@ -56,14 +61,14 @@ static QVariant realNumber(const Rec &r, const char *column, double def)
 // The stored date, or Null: an empty or unreadable text is no date and a server refuses it.
 static QVariant date(const Rec &r, const char *column)
 {
-    return Sql::dateValue(Sql::toDateTime(r.value(QLatin1String(column))));
+    return Sql::dateValue(Sql::toDateTime(r.value(column)));
 }
 
 static QVariant nullInt() { return QVariant(QMetaType(QMetaType::Int)); }
 
 static bool isTip(const Rec &r, char tip)
 {
-    const QString t = r.value(QStringLiteral("Tip")).toString().trimmed();
+    const QString t = r.value("Tip").toString().trimmed();
     return t.size() == 1 && t.at(0).toLower() == QLatin1Char(tip);
 }
 
@@ -94,11 +99,7 @@ struct ImportRun::Package {
 
 static Recs readAll(const QSqlDatabase &db, const QString &sql)
 {
-    Recs rows;
-    QSqlQuery q = Sql::exec(db, sql);
-    while (q.next())
-        rows << q.record();
-    return rows;
+    return ExportRows::rows(db, sql);
 }
 
 static int idOf(const Rec &r, const char *column) { return num(r, column); }
@@ -138,7 +139,7 @@ void ImportRun::loadPackage(const QSqlDatabase &package)
         if (!p.dataSources.contains(idOf(r, "IdDataSource")))
             p.dataSources.insert(idOf(r, "IdDataSource"), r);
     for (const Rec &r : readAll(package, QStringLiteral("Select * From ZAT_Var Order By IdVar")))
-        if (!r.value(QStringLiteral("IdDataSource")).isNull())
+        if (!r.value("IdDataSource").isNull())
             p.vars[idOf(r, "IdDataSource")] << r;
     p.dependences = readAll(package, QStringLiteral("Select * From ZAT_Dependences Order By ID"));
 
@@ -206,9 +207,19 @@ ImportRun::ImportRun(const QSqlDatabase &destination, ImportOptions options, Tra
     : m_db(destination), m_opt(std::move(options)), m_progress(progress), m_warning(std::move(warning)),
       m_pkg(new Package), m_postgres(Sql::isPostgres(destination))
 {
+    if (!m_postgres && m_db.isOpen() && m_db.driver()) {
+        const QVariant handle = m_db.driver()->handle();
+        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+            m_raw = *static_cast<sqlite3 *const *>(handle.constData());
+    }
 }
 
-ImportRun::~ImportRun() { delete m_pkg; }
+ImportRun::~ImportRun()
+{
+    for (sqlite3_stmt *st : std::as_const(m_rawInserts))
+        sqlite3_finalize(st);
+    delete m_pkg;
+}
 
 int ImportRun::percent(int value, int maximum)
 {
@@ -255,6 +266,8 @@ int ImportRun::add(const QString &table, const QString &idColumn, const QList<QP
     QString key = table;
     for (const auto &v : values)
         key += QLatin1Char(',') + v.first;
+    if (m_raw)
+        return addRaw(key, table, idColumn, values);
     auto it = m_inserts.find(key);
     if (it == m_inserts.end()) {
         QStringList columns, marks;
@@ -285,6 +298,85 @@ int ImportRun::add(const QString &table, const QString &idColumn, const QList<QP
         q.finish();
         return id;
     });
+}
+
+// The same statement as above, bound and stepped straight through SQLite. Values are bound as
+// the driver binds them (a null text is Null), and a failure carries the same code and text.
+int ImportRun::addRaw(const QString &key, const QString &table, const QString &idColumn,
+                      const QList<QPair<QString, QVariant>> &values)
+{
+    sqlite3_stmt *st = m_rawInserts.value(key);
+    if (!st) {
+        QStringList columns, marks;
+        for (const auto &v : values) {
+            columns << (v.first.compare(QLatin1String("User"), Qt::CaseInsensitive) == 0 ? Sql::userColumn() : v.first);
+            marks << QStringLiteral("?");
+        }
+        const QByteArray sql = QStringLiteral("Insert Into %1 (%2) Values (%3) Returning %4")
+                                   .arg(table, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')), idColumn)
+                                   .toUtf8();
+        if (sqlite3_prepare_v3(m_raw, sql.constData(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &st, nullptr) != SQLITE_OK
+            || !st) {
+            sqlite3_finalize(st);
+            return Sql::insert(m_db, table, idColumn, values); // reports the driver's error
+        }
+        m_rawInserts.insert(key, st);
+    }
+    const auto failure = [&](int code) {
+        const QString text = QString(reinterpret_cast<const QChar *>(sqlite3_errmsg16(m_raw))).trimmed();
+        return AppError(code != 0 ? code : ErrorNumber::Database, text, QStringLiteral("Velmora repository"));
+    };
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
+    for (int i = 0; i < values.size(); ++i) {
+        const QVariant &v = values[i].second;
+        const int n = i + 1;
+        int rc = SQLITE_OK;
+        if (v.isNull()) {
+            rc = sqlite3_bind_null(st, n);
+        } else {
+            switch (v.typeId()) {
+            case QMetaType::QString: {
+                const QString &s = *static_cast<const QString *>(v.constData());
+                rc = s.isNull() ? sqlite3_bind_null(st, n)
+                                : sqlite3_bind_text16(st, n, s.utf16(), int(s.size() * sizeof(QChar)), SQLITE_TRANSIENT);
+                break;
+            }
+            case QMetaType::Int:
+            case QMetaType::UInt:
+            case QMetaType::Bool:
+            case QMetaType::Short:
+            case QMetaType::UShort:
+            case QMetaType::Long:
+            case QMetaType::LongLong:
+            case QMetaType::ULong:
+            case QMetaType::ULongLong:
+                rc = sqlite3_bind_int64(st, n, v.toLongLong());
+                break;
+            case QMetaType::Double:
+            case QMetaType::Float:
+                rc = sqlite3_bind_double(st, n, v.toDouble());
+                break;
+            default: {
+                const QString s = v.toString();
+                rc = sqlite3_bind_text16(st, n, s.utf16(), int(s.size() * sizeof(QChar)), SQLITE_TRANSIENT);
+            }
+            }
+        }
+        if (rc != SQLITE_OK)
+            throw failure(rc);
+    }
+    const int rc = sqlite3_step(st);
+    if (rc == SQLITE_ROW) {
+        const int id = sqlite3_column_int(st, 0);
+        sqlite3_reset(st);
+        return id;
+    }
+    if (rc == SQLITE_DONE) {
+        sqlite3_reset(st);
+        throw AppError(ErrorNumber::Database, QStringLiteral("No id was returned for a new row of ") + table);
+    }
+    throw failure(sqlite3_reset(st));
 }
 
 void ImportRun::run()
@@ -338,6 +430,16 @@ void ImportRun::run(const QSqlDatabase &package)
     validate();
 
     RunTransaction transaction(m_db);
+    // Statements left open would keep the connection from closing after the run.
+    struct Finalize {
+        QHash<QString, sqlite3_stmt *> &statements;
+        ~Finalize()
+        {
+            for (sqlite3_stmt *st : std::as_const(statements))
+                sqlite3_finalize(st);
+            statements.clear();
+        }
+    } finalize{m_rawInserts};
     ImportDataSources();
     int m = 0;
     for (int id : m_opt.reportIds) {
@@ -563,7 +665,7 @@ int ImportRun::ImportReport(int sourceId)
     const Rec *view = nullptr;
     for (const Rec &l : links) {
         auto it = p.views.constFind(idOf(l, "IdSQLView"));
-        if (!l.value(QStringLiteral("IdSQLView")).isNull() && it != p.views.constEnd()) {
+        if (!l.value("IdSQLView").isNull() && it != p.views.constEnd()) {
             view = &*it;
             break;
         }

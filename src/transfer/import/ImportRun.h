@@ -12,6 +12,8 @@
 
 class AppError;
 class TransferProgress;
+struct sqlite3;
+struct sqlite3_stmt;
 
 // One import run: reads a package into the connected repository. Every row the run adds gets a
 // new id; the maps below carry package ids to destination ids from one step to the next.
@@ -56,6 +58,8 @@ private:
     void setStatus(const QString &text);
     void setValue(int value);
     int add(const QString &table, const QString &idColumn, const QList<QPair<QString, QVariant>> &values);
+    int addRaw(const QString &key, const QString &table, const QString &idColumn,
+               const QList<QPair<QString, QVariant>> &values);
     template <typename F> auto guarded(F &&f);
 
     QSqlDatabase m_db;
@@ -66,5 +70,7 @@ private:
     int m_value = 0;
     int m_maximum = 0;
     QHash<QString, QSqlQuery> m_inserts;
+    sqlite3 *m_raw = nullptr; // an SQLite destination's own handle: inserts skip the driver's per-row work
+    QHash<QString, sqlite3_stmt *> m_rawInserts;
     bool m_postgres = false;
 };
