@@ -207,17 +207,11 @@ ImportRun::ImportRun(const QSqlDatabase &destination, ImportOptions options, Tra
     : m_db(destination), m_opt(std::move(options)), m_progress(progress), m_warning(std::move(warning)),
       m_pkg(new Package), m_postgres(Sql::isPostgres(destination))
 {
-    if (!m_postgres && m_db.isOpen() && m_db.driver()) {
-        const QVariant handle = m_db.driver()->handle();
-        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
-            m_raw = *static_cast<sqlite3 *const *>(handle.constData());
-    }
 }
 
 ImportRun::~ImportRun()
 {
-    for (sqlite3_stmt *st : std::as_const(m_rawInserts))
-        sqlite3_finalize(st);
+    finalizeRaw();
     delete m_pkg;
 }
 
@@ -263,11 +257,11 @@ auto ImportRun::guarded(F &&f)
 // repeat for every report, and preparing each row again would dominate the run.
 int ImportRun::add(const QString &table, const QString &idColumn, const QList<QPair<QString, QVariant>> &values)
 {
+    if (m_raw)
+        return addRaw(table, idColumn, values);
     QString key = table;
     for (const auto &v : values)
         key += QLatin1Char(',') + v.first;
-    if (m_raw)
-        return addRaw(key, table, idColumn, values);
     auto it = m_inserts.find(key);
     if (it == m_inserts.end()) {
         QStringList columns, marks;
@@ -300,28 +294,65 @@ int ImportRun::add(const QString &table, const QString &idColumn, const QList<QP
     });
 }
 
+void ImportRun::finalizeRaw()
+{
+    for (const QList<RawInsert> &shapes : std::as_const(m_rawInserts))
+        for (const RawInsert &shape : shapes)
+            sqlite3_finalize(shape.statement);
+    m_rawInserts.clear();
+}
+
 // The same statement as above, bound and stepped straight through SQLite. Values are bound as
 // the driver binds them (a null text is Null), and a failure carries the same code and text.
-int ImportRun::addRaw(const QString &key, const QString &table, const QString &idColumn,
-                      const QList<QPair<QString, QVariant>> &values)
+int ImportRun::addRaw(const QString &table, const QString &idColumn, const QList<QPair<QString, QVariant>> &values)
 {
-    sqlite3_stmt *st = m_rawInserts.value(key);
-    if (!st) {
+    // Found by comparing the column names in place: building a key string for every row cost more
+    // than the lookup saves.
+    QList<RawInsert> &shapes = m_rawInserts[table];
+    const RawInsert *found = nullptr;
+    for (const RawInsert &shape : std::as_const(shapes)) {
+        if (shape.columns.size() != values.size())
+            continue;
+        bool same = true;
+        for (qsizetype i = 0; same && i < values.size(); ++i)
+            same = shape.columns.at(i) == values.at(i).first;
+        if (same) {
+            found = &shape;
+            break;
+        }
+    }
+    if (!found) {
+        RawInsert shape;
         QStringList columns, marks;
         for (const auto &v : values) {
+            shape.columns << v.first;
             columns << (v.first.compare(QLatin1String("User"), Qt::CaseInsensitive) == 0 ? Sql::userColumn() : v.first);
             marks << QStringLiteral("?");
         }
-        const QByteArray sql = QStringLiteral("Insert Into %1 (%2) Values (%3) Returning %4")
-                                   .arg(table, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')), idColumn)
-                                   .toUtf8();
+        // An integer primary key is the row id: the new id is read back without Returning, which
+        // makes SQLite gather the returned rows in a table of their own for every statement.
+        const QByteArray tableName = table.toUtf8(), idName = idColumn.toUtf8();
+        const char *declared = nullptr;
+        int primaryKey = 0;
+        shape.rowId = sqlite3_table_column_metadata(m_raw, nullptr, tableName.constData(), idName.constData(), &declared,
+                                                    nullptr, nullptr, &primaryKey, nullptr) == SQLITE_OK
+            && primaryKey && declared && qstricmp(declared, "integer") == 0;
+        QString text = QStringLiteral("Insert Into %1 (%2) Values (%3)")
+                           .arg(table, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+        if (!shape.rowId)
+            text += QStringLiteral(" Returning ") + idColumn;
+        const QByteArray sql = text.toUtf8();
+        sqlite3_stmt *st = nullptr;
         if (sqlite3_prepare_v3(m_raw, sql.constData(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &st, nullptr) != SQLITE_OK
             || !st) {
             sqlite3_finalize(st);
             return Sql::insert(m_db, table, idColumn, values); // reports the driver's error
         }
-        m_rawInserts.insert(key, st);
+        shape.statement = st;
+        shapes.append(shape);
+        found = &shapes.last();
     }
+    sqlite3_stmt *st = found->statement;
     const auto failure = [&](int code) {
         const QString text = QString(reinterpret_cast<const QChar *>(sqlite3_errmsg16(m_raw))).trimmed();
         return AppError(code != 0 ? code : ErrorNumber::Database, text, QStringLiteral("Velmora repository"));
@@ -367,6 +398,10 @@ int ImportRun::addRaw(const QString &key, const QString &table, const QString &i
             throw failure(rc);
     }
     const int rc = sqlite3_step(st);
+    if (rc == SQLITE_DONE && found->rowId) {
+        sqlite3_reset(st);
+        return int(sqlite3_last_insert_rowid(m_raw));
+    }
     if (rc == SQLITE_ROW) {
         const int id = sqlite3_column_int(st, 0);
         sqlite3_reset(st);
@@ -400,6 +435,11 @@ void ImportRun::run(const QSqlDatabase &package)
 {
     if (!m_db.isOpen())
         throw AppError(ErrorNumber::NotConnected, QStringLiteral("The repository is not connected."));
+    if (!m_postgres && m_db.driver()) {
+        const QVariant handle = m_db.driver()->handle();
+        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+            m_raw = *static_cast<sqlite3 *const *>(handle.constData());
+    }
     loadPackage(package);
 
     const int k = int(m_opt.reportIds.size());
@@ -432,14 +472,9 @@ void ImportRun::run(const QSqlDatabase &package)
     RunTransaction transaction(m_db);
     // Statements left open would keep the connection from closing after the run.
     struct Finalize {
-        QHash<QString, sqlite3_stmt *> &statements;
-        ~Finalize()
-        {
-            for (sqlite3_stmt *st : std::as_const(statements))
-                sqlite3_finalize(st);
-            statements.clear();
-        }
-    } finalize{m_rawInserts};
+        ImportRun *run;
+        ~Finalize() { run->finalizeRaw(); }
+    } finalize{this};
     ImportDataSources();
     int m = 0;
     for (int id : m_opt.reportIds) {

@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class AppError;
@@ -58,8 +59,8 @@ private:
     void setStatus(const QString &text);
     void setValue(int value);
     int add(const QString &table, const QString &idColumn, const QList<QPair<QString, QVariant>> &values);
-    int addRaw(const QString &key, const QString &table, const QString &idColumn,
-               const QList<QPair<QString, QVariant>> &values);
+    int addRaw(const QString &table, const QString &idColumn, const QList<QPair<QString, QVariant>> &values);
+    void finalizeRaw();
     template <typename F> auto guarded(F &&f);
 
     QSqlDatabase m_db;
@@ -71,6 +72,11 @@ private:
     int m_maximum = 0;
     QHash<QString, QSqlQuery> m_inserts;
     sqlite3 *m_raw = nullptr; // an SQLite destination's own handle: inserts skip the driver's per-row work
-    QHash<QString, sqlite3_stmt *> m_rawInserts;
+    struct RawInsert {
+        QStringList columns;
+        sqlite3_stmt *statement = nullptr;
+        bool rowId = false; // the id column is SQLite's row id
+    };
+    QHash<QString, QList<RawInsert>> m_rawInserts; // by table
     bool m_postgres = false;
 };
