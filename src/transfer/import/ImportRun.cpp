@@ -369,8 +369,9 @@ int ImportRun::addRaw(const QString &table, const QString &idColumn, const QList
             switch (v.typeId()) {
             case QMetaType::QString: {
                 const QString &s = *static_cast<const QString *>(v.constData());
+                // The text stays alive in values until the row is written.
                 rc = s.isNull() ? sqlite3_bind_null(st, n)
-                                : sqlite3_bind_text16(st, n, s.utf16(), int(s.size() * sizeof(QChar)), SQLITE_TRANSIENT);
+                                : sqlite3_bind_text16(st, n, s.utf16(), int(s.size() * sizeof(QChar)), SQLITE_STATIC);
                 break;
             }
             case QMetaType::Int:
@@ -587,16 +588,16 @@ void ImportRun::ImportDataSources()
         if (p.dataSources.contains(ds)) {
             const Rec &r = p.dataSources[ds];
             const int id = add("ZAT_DataSource", "IdDataSource",
-                               {{"Name", txt(r, "Name")}, {"DataSourceString", txt(r, "DataSourceString")},
-                                {"IsJet", flag(r, "IsJet")}});
+                               {{QStringLiteral("Name"), txt(r, "Name")}, {QStringLiteral("DataSourceString"), txt(r, "DataSourceString")},
+                                {QStringLiteral("IsJet"), flag(r, "IsJet")}});
             if (!dataSourceMap.contains(ds))
                 dataSourceMap.insert(ds, id);
         }
         for (const Rec &v : p.vars.value(ds)) {
             QList<QPair<QString, QVariant>> values = {
-                {"Name", txt(v, "Name")}, {"Type", num(v, "Type")}, {"Caption", txt(v, "Caption")},
-                {"DefaultValue", txt(v, "DefaultValue")}, {"LookupSQLString", txt(v, "LookupSQLString")},
-                {"SortNr", num(v, "SortNr")}};
+                {QStringLiteral("Name"), txt(v, "Name")}, {QStringLiteral("Type"), num(v, "Type")}, {QStringLiteral("Caption"), txt(v, "Caption")},
+                {QStringLiteral("DefaultValue"), txt(v, "DefaultValue")}, {QStringLiteral("LookupSQLString"), txt(v, "LookupSQLString")},
+                {QStringLiteral("SortNr"), num(v, "SortNr")}};
             values << qMakePair(QStringLiteral("IdDataSource"),
                                 dataSourceMap.contains(ds) ? QVariant(dataSourceMap.value(ds)) : nullInt());
             const int id = add("ZAT_Var", "IdVar", values);
@@ -612,7 +613,7 @@ void ImportRun::ImportDataSources()
         const int dep = idOf(d, "Iddep");
         if (!varMap.contains(dep))
             throw packageError(QStringLiteral("Variable %1 depends on variable %2, which was not imported.").arg(var).arg(dep));
-        add("ZAT_Dependences", "ID", {{"IdVar", varMap.value(var)}, {"Iddep", varMap.value(dep)}});
+        add("ZAT_Dependences", "ID", {{QStringLiteral("IdVar"), varMap.value(var)}, {QStringLiteral("Iddep"), varMap.value(dep)}});
     }
 }
 
@@ -635,9 +636,9 @@ int ImportRun::ImportReport(int sourceId)
     const bool sync = destId != 0;
 
     QList<QPair<QString, QVariant>> row = {
-        {"Name", txt(r, "Name")}, {"FilePath", txt(r, "FilePath")}, {"Version", txt(r, "Version")},
-        {"Modified", date(r, "Modified")}, {"Description", txt(r, "Description")}, {"Macro", txt(r, "Macro")},
-        {"IsDeleted", flag(r, "IsDeleted")}};
+        {QStringLiteral("Name"), txt(r, "Name")}, {QStringLiteral("FilePath"), txt(r, "FilePath")}, {QStringLiteral("Version"), txt(r, "Version")},
+        {QStringLiteral("Modified"), date(r, "Modified")}, {QStringLiteral("Description"), txt(r, "Description")}, {QStringLiteral("Macro"), txt(r, "Macro")},
+        {QStringLiteral("IsDeleted"), flag(r, "IsDeleted")}};
     if (sync) {
         guarded([&] { Sql::update(m_db, "ZAT_Report", row, "IdReport", destId); return 0; });
     } else {
@@ -651,11 +652,11 @@ int ImportRun::ImportReport(int sourceId)
     if (p.settings.contains(sourceId)) {
         const Rec &s = p.settings[sourceId];
         QList<QPair<QString, QVariant>> values = {
-            {"IdReport", destId}, {"SheetName", txt(s, "SheetName")}, {"ShowGridLines", txt(s, "ShowGridLines")},
-            {"ShowToolTips", txt(s, "ShowToolTips")}, {"ShowAutoFilters", txt(s, "ShowAutoFilters")},
-            {"FontName", txt(s, "FontName")}, {"FontSize", realNumber(s, "FontSize", 8)},
-            {"ReportTitle", txt(s, "ReportTitle")}, {"FreezPanel", txt(s, "FreezPanel")},
-            {"GroupCols", txt(s, "GroupCols")}};
+            {QStringLiteral("IdReport"), destId}, {QStringLiteral("SheetName"), txt(s, "SheetName")}, {QStringLiteral("ShowGridLines"), txt(s, "ShowGridLines")},
+            {QStringLiteral("ShowToolTips"), txt(s, "ShowToolTips")}, {QStringLiteral("ShowAutoFilters"), txt(s, "ShowAutoFilters")},
+            {QStringLiteral("FontName"), txt(s, "FontName")}, {QStringLiteral("FontSize"), realNumber(s, "FontSize", 8)},
+            {QStringLiteral("ReportTitle"), txt(s, "ReportTitle")}, {QStringLiteral("FreezPanel"), txt(s, "FreezPanel")},
+            {QStringLiteral("GroupCols"), txt(s, "GroupCols")}};
         const int existing = sync ? guarded([&] {
             return Sql::scalar(m_db, QStringLiteral("Select IdSetting From ZAT_ExcelSheetSettings Where IdReport = %1 "
                                                     "Order By IdSetting").arg(destId)).toInt();
@@ -682,8 +683,8 @@ int ImportRun::ImportReport(int sourceId)
     for (qsizetype i = 0; i < cols.size(); ++i) {
         const Rec &c = cols[i];
         const QList<QPair<QString, QVariant>> values = {
-            {"IdReport", destId}, {"Name", txt(c, "Name")}, {"Type", num(c, "Type")}, {"Width", num(c, "Width")},
-            {"Hide", flag(c, "Hide")}, {"AutoSum", flag(c, "AutoSum")}};
+            {QStringLiteral("IdReport"), destId}, {QStringLiteral("Name"), txt(c, "Name")}, {QStringLiteral("Type"), num(c, "Type")}, {QStringLiteral("Width"), num(c, "Width")},
+            {QStringLiteral("Hide"), flag(c, "Hide")}, {QStringLiteral("AutoSum"), flag(c, "AutoSum")}};
         if (i < existingCols.size())
             guarded([&] { Sql::update(m_db, "ZAT_ReportCols", values, "IdReportCol", existingCols[i]); return 0; });
         else
@@ -711,8 +712,8 @@ int ImportRun::ImportReport(int sourceId)
     };
     int viewId = 0;
     if (view) {
-        const QList<QPair<QString, QVariant>> values = {{"strSQLView", txt(*view, "strSQLView")},
-                                                        {"Description", txt(*view, "Description")}};
+        const QList<QPair<QString, QVariant>> values = {{QStringLiteral("strSQLView"), txt(*view, "strSQLView")},
+                                                        {QStringLiteral("Description"), txt(*view, "Description")}};
         if (sync) {
             struct Found { int link = 0; int view = 0; };
             const Found found = guarded([&] {
@@ -736,11 +737,11 @@ int ImportRun::ImportReport(int sourceId)
                 // The partner had no view: the new one is linked, or it would be unreachable.
                 viewId = add("ZAT_SQLViews", "IdSQLView", values);
                 if (found.link != 0)
-                    guarded([&] { Sql::update(m_db, "ZAT_ReportDS", {{"IdSQLView", viewId}}, "IdReportDS", found.link); return 0; });
+                    guarded([&] { Sql::update(m_db, "ZAT_ReportDS", {{QStringLiteral("IdSQLView"), viewId}}, "IdReportDS", found.link); return 0; });
                 else
                     add("ZAT_ReportDS", "IdReportDS",
-                        {{"IdReport", destId}, {"IdSQLView", viewId},
-                         {"IdDataSource", links.isEmpty() ? nullInt() : dataSourceOf(links.first())}});
+                        {{QStringLiteral("IdReport"), destId}, {QStringLiteral("IdSQLView"), viewId},
+                         {QStringLiteral("IdDataSource"), links.isEmpty() ? nullInt() : dataSourceOf(links.first())}});
             }
         } else {
             viewId = add("ZAT_SQLViews", "IdSQLView", values);
@@ -749,10 +750,10 @@ int ImportRun::ImportReport(int sourceId)
     if (!sync) {
         if (!links.isEmpty())
             add("ZAT_ReportDS", "IdReportDS",
-                {{"IdReport", destId}, {"IdSQLView", viewId}, {"IdDataSource", dataSourceOf(links.first())}});
+                {{QStringLiteral("IdReport"), destId}, {QStringLiteral("IdSQLView"), viewId}, {QStringLiteral("IdDataSource"), dataSourceOf(links.first())}});
         if (p.sortRows.contains(sourceId))
             add("ZAT_Sort", "IdSort",
-                {{"ItemType", "e"}, {"IdItem", destId}, {"SortNr", num(p.sortRows[sourceId], "SortNr")}});
+                {{QStringLiteral("ItemType"), "e"}, {QStringLiteral("IdItem"), destId}, {QStringLiteral("SortNr"), num(p.sortRows[sourceId], "SortNr")}});
     }
     return destId;
 }
@@ -839,7 +840,7 @@ void ImportRun::ImportMacros()
             const int id = idOf(c, "IdCateg");
             if (!categories.contains(id) || macroCategMap.contains(id))
                 continue;
-            attempt([&] { macroCategMap.insert(id, add("ZAT_CategMacros", "IdCateg", {{"Denumire", txt(c, "Denumire")}})); });
+            attempt([&] { macroCategMap.insert(id, add("ZAT_CategMacros", "IdCateg", {{QStringLiteral("Denumire"), txt(c, "Denumire")}})); });
         }
         for (const Rec &m : p.macros) {
             const int id = idOf(m, "IdMacro");
@@ -850,8 +851,8 @@ void ImportRun::ImportMacros()
                 if (!macroCategMap.contains(categ))
                     throw packageError(QStringLiteral("The category %1 of macro %2 is not in the package.").arg(categ).arg(id));
                 macroMap.insert(id, add("ZAT_Macros", "IdMacro",
-                                        {{"IdCateg", macroCategMap.value(categ)}, {"MacroName", txt(m, "MacroName")},
-                                         {"Body", txt(m, "Body")}}));
+                                        {{QStringLiteral("IdCateg"), macroCategMap.value(categ)}, {QStringLiteral("MacroName"), txt(m, "MacroName")},
+                                         {QStringLiteral("Body"), txt(m, "Body")}}));
             });
         }
 
@@ -868,7 +869,7 @@ void ImportRun::ImportMacros()
             }
             attempt([&] {
                 add("ZAT_References", "IdReference",
-                    {{"IdSource", macroMap.value(from)}, {"IdMacro", macroMap.value(to)}, {"Tip", "m"}});
+                    {{QStringLiteral("IdSource"), macroMap.value(from)}, {QStringLiteral("IdMacro"), macroMap.value(to)}, {QStringLiteral("Tip"), "m"}});
             });
         }
         for (int report : m_opt.reportIds) {
@@ -893,7 +894,7 @@ void ImportRun::ImportMacros()
                     cleared = true;
                 }
                 attempt([&] {
-                    add("ZAT_References", "IdReference", {{"IdSource", destReport}, {"IdMacro", macroMap.value(to)}, {"Tip", "r"}});
+                    add("ZAT_References", "IdReference", {{QStringLiteral("IdSource"), destReport}, {QStringLiteral("IdMacro"), macroMap.value(to)}, {QStringLiteral("Tip"), "r"}});
                 });
             }
         }
@@ -929,7 +930,7 @@ void ImportRun::ImportRoles()
             return Sql::scalar(m_db, QStringLiteral("Select IdRole From ZAT_Role Where IdRole = %1").arg(id)).toInt();
         });
         if (dest == 0)
-            dest = add("ZAT_Role", "IdRole", {{"Role", txt(r, "Role")}});
+            dest = add("ZAT_Role", "IdRole", {{QStringLiteral("Role"), txt(r, "Role")}});
         roleMap.insert(id, dest);
     }
     for (const Rec &g : p.roleReports) {
@@ -947,7 +948,7 @@ void ImportRun::ImportRoles()
             if (held > 0)
                 continue;
         }
-        add("ZAT_Role_Report", "IdLeg", {{"IdRole", role}, {"IdReport", destReport}});
+        add("ZAT_Role_Report", "IdLeg", {{QStringLiteral("IdRole"), role}, {QStringLiteral("IdReport"), destReport}});
     }
 }
 
@@ -955,16 +956,16 @@ void ImportRun::ImportUsers()
 {
     const Package &p = *m_pkg;
     for (const Rec &a : p.apps) {
-        const int id = add("ZAT_App", "IdApp", {{"AppName", txt(a, "AppName")}});
+        const int id = add("ZAT_App", "IdApp", {{QStringLiteral("AppName"), txt(a, "AppName")}});
         if (!appMap.contains(idOf(a, "IdApp")))
             appMap.insert(idOf(a, "IdApp"), id);
     }
     for (const Rec &u : p.users) {
         // The password is copied in its stored (scrambled) form.
         const int id = add("ZAT_UserApp", "IdUserApp",
-                           {{"IdApp", appMap.value(idOf(u, "IdApp"))}, {"IdUser", num(u, "IdUser")},
-                            {"User", txt(u, "User")}, {"UserFName", txt(u, "UserFName")},
-                            {"UserLName", txt(u, "UserLName")}, {"Password", txt(u, "Password")}});
+                           {{QStringLiteral("IdApp"), appMap.value(idOf(u, "IdApp"))}, {QStringLiteral("IdUser"), num(u, "IdUser")},
+                            {QStringLiteral("User"), txt(u, "User")}, {QStringLiteral("UserFName"), txt(u, "UserFName")},
+                            {QStringLiteral("UserLName"), txt(u, "UserLName")}, {QStringLiteral("Password"), txt(u, "Password")}});
         if (!userMap.contains(idOf(u, "IdUserApp")))
             userMap.insert(idOf(u, "IdUserApp"), id);
     }
@@ -983,6 +984,6 @@ void ImportRun::ImportUsers()
                                    .arg(idOf(ur, "IdUserApp"))
                                    .arg(source));
         }
-        add("ZAT_UserApp_Role", "IdLeg", {{"IdUserApp", userMap.value(idOf(ur, "IdUserApp"))}, {"IdRole", role}});
+        add("ZAT_UserApp_Role", "IdLeg", {{QStringLiteral("IdUserApp"), userMap.value(idOf(ur, "IdUserApp"))}, {QStringLiteral("IdRole"), role}});
     }
 }
