@@ -15,10 +15,12 @@
 #include <QSqlField>
 #include <QSqlQuery>
 #include <algorithm>
+#include <climits>
 
 #include <sqlite3.h>
 
 // Package rows are read straight from SQLite; each column's position is found once per statement.
+using namespace Qt::StringLiterals;
 using Rec = ExportRows::Row;
 using Recs = QList<Rec>;
 
@@ -36,6 +38,11 @@ static int num(const Rec &r, const char *column, int def = 0)
     const QVariant v = r.value(column);
     if (v.isNull())
         return def;
+    if (v.typeId() == QMetaType::LongLong) { // how SQLite hands out integers
+        const qlonglong i = *static_cast<const qlonglong *>(v.constData());
+        if (i >= INT_MIN && i <= INT_MAX)
+            return int(i);
+    }
     bool ok = false;
     const int i = v.toInt(&ok);
     if (ok)
@@ -588,16 +595,16 @@ void ImportRun::ImportDataSources()
         if (p.dataSources.contains(ds)) {
             const Rec &r = p.dataSources[ds];
             const int id = add("ZAT_DataSource", "IdDataSource",
-                               {{QStringLiteral("Name"), txt(r, "Name")}, {QStringLiteral("DataSourceString"), txt(r, "DataSourceString")},
-                                {QStringLiteral("IsJet"), flag(r, "IsJet")}});
+                               {{u"Name"_s, txt(r, "Name")}, {u"DataSourceString"_s, txt(r, "DataSourceString")},
+                                {u"IsJet"_s, flag(r, "IsJet")}});
             if (!dataSourceMap.contains(ds))
                 dataSourceMap.insert(ds, id);
         }
         for (const Rec &v : p.vars.value(ds)) {
             QList<QPair<QString, QVariant>> values = {
-                {QStringLiteral("Name"), txt(v, "Name")}, {QStringLiteral("Type"), num(v, "Type")}, {QStringLiteral("Caption"), txt(v, "Caption")},
-                {QStringLiteral("DefaultValue"), txt(v, "DefaultValue")}, {QStringLiteral("LookupSQLString"), txt(v, "LookupSQLString")},
-                {QStringLiteral("SortNr"), num(v, "SortNr")}};
+                {u"Name"_s, txt(v, "Name")}, {u"Type"_s, num(v, "Type")}, {u"Caption"_s, txt(v, "Caption")},
+                {u"DefaultValue"_s, txt(v, "DefaultValue")}, {u"LookupSQLString"_s, txt(v, "LookupSQLString")},
+                {u"SortNr"_s, num(v, "SortNr")}};
             values << qMakePair(QStringLiteral("IdDataSource"),
                                 dataSourceMap.contains(ds) ? QVariant(dataSourceMap.value(ds)) : nullInt());
             const int id = add("ZAT_Var", "IdVar", values);
@@ -613,7 +620,7 @@ void ImportRun::ImportDataSources()
         const int dep = idOf(d, "Iddep");
         if (!varMap.contains(dep))
             throw packageError(QStringLiteral("Variable %1 depends on variable %2, which was not imported.").arg(var).arg(dep));
-        add("ZAT_Dependences", "ID", {{QStringLiteral("IdVar"), varMap.value(var)}, {QStringLiteral("Iddep"), varMap.value(dep)}});
+        add("ZAT_Dependences", "ID", {{u"IdVar"_s, varMap.value(var)}, {u"Iddep"_s, varMap.value(dep)}});
     }
 }
 
@@ -636,9 +643,9 @@ int ImportRun::ImportReport(int sourceId)
     const bool sync = destId != 0;
 
     QList<QPair<QString, QVariant>> row = {
-        {QStringLiteral("Name"), txt(r, "Name")}, {QStringLiteral("FilePath"), txt(r, "FilePath")}, {QStringLiteral("Version"), txt(r, "Version")},
-        {QStringLiteral("Modified"), date(r, "Modified")}, {QStringLiteral("Description"), txt(r, "Description")}, {QStringLiteral("Macro"), txt(r, "Macro")},
-        {QStringLiteral("IsDeleted"), flag(r, "IsDeleted")}};
+        {u"Name"_s, txt(r, "Name")}, {u"FilePath"_s, txt(r, "FilePath")}, {u"Version"_s, txt(r, "Version")},
+        {u"Modified"_s, date(r, "Modified")}, {u"Description"_s, txt(r, "Description")}, {u"Macro"_s, txt(r, "Macro")},
+        {u"IsDeleted"_s, flag(r, "IsDeleted")}};
     if (sync) {
         guarded([&] { Sql::update(m_db, "ZAT_Report", row, "IdReport", destId); return 0; });
     } else {
@@ -652,11 +659,11 @@ int ImportRun::ImportReport(int sourceId)
     if (p.settings.contains(sourceId)) {
         const Rec &s = p.settings[sourceId];
         QList<QPair<QString, QVariant>> values = {
-            {QStringLiteral("IdReport"), destId}, {QStringLiteral("SheetName"), txt(s, "SheetName")}, {QStringLiteral("ShowGridLines"), txt(s, "ShowGridLines")},
-            {QStringLiteral("ShowToolTips"), txt(s, "ShowToolTips")}, {QStringLiteral("ShowAutoFilters"), txt(s, "ShowAutoFilters")},
-            {QStringLiteral("FontName"), txt(s, "FontName")}, {QStringLiteral("FontSize"), realNumber(s, "FontSize", 8)},
-            {QStringLiteral("ReportTitle"), txt(s, "ReportTitle")}, {QStringLiteral("FreezPanel"), txt(s, "FreezPanel")},
-            {QStringLiteral("GroupCols"), txt(s, "GroupCols")}};
+            {u"IdReport"_s, destId}, {u"SheetName"_s, txt(s, "SheetName")}, {u"ShowGridLines"_s, txt(s, "ShowGridLines")},
+            {u"ShowToolTips"_s, txt(s, "ShowToolTips")}, {u"ShowAutoFilters"_s, txt(s, "ShowAutoFilters")},
+            {u"FontName"_s, txt(s, "FontName")}, {u"FontSize"_s, realNumber(s, "FontSize", 8)},
+            {u"ReportTitle"_s, txt(s, "ReportTitle")}, {u"FreezPanel"_s, txt(s, "FreezPanel")},
+            {u"GroupCols"_s, txt(s, "GroupCols")}};
         const int existing = sync ? guarded([&] {
             return Sql::scalar(m_db, QStringLiteral("Select IdSetting From ZAT_ExcelSheetSettings Where IdReport = %1 "
                                                     "Order By IdSetting").arg(destId)).toInt();
@@ -683,8 +690,8 @@ int ImportRun::ImportReport(int sourceId)
     for (qsizetype i = 0; i < cols.size(); ++i) {
         const Rec &c = cols[i];
         const QList<QPair<QString, QVariant>> values = {
-            {QStringLiteral("IdReport"), destId}, {QStringLiteral("Name"), txt(c, "Name")}, {QStringLiteral("Type"), num(c, "Type")}, {QStringLiteral("Width"), num(c, "Width")},
-            {QStringLiteral("Hide"), flag(c, "Hide")}, {QStringLiteral("AutoSum"), flag(c, "AutoSum")}};
+            {u"IdReport"_s, destId}, {u"Name"_s, txt(c, "Name")}, {u"Type"_s, num(c, "Type")}, {u"Width"_s, num(c, "Width")},
+            {u"Hide"_s, flag(c, "Hide")}, {u"AutoSum"_s, flag(c, "AutoSum")}};
         if (i < existingCols.size())
             guarded([&] { Sql::update(m_db, "ZAT_ReportCols", values, "IdReportCol", existingCols[i]); return 0; });
         else
@@ -712,8 +719,8 @@ int ImportRun::ImportReport(int sourceId)
     };
     int viewId = 0;
     if (view) {
-        const QList<QPair<QString, QVariant>> values = {{QStringLiteral("strSQLView"), txt(*view, "strSQLView")},
-                                                        {QStringLiteral("Description"), txt(*view, "Description")}};
+        const QList<QPair<QString, QVariant>> values = {{u"strSQLView"_s, txt(*view, "strSQLView")},
+                                                        {u"Description"_s, txt(*view, "Description")}};
         if (sync) {
             struct Found { int link = 0; int view = 0; };
             const Found found = guarded([&] {
@@ -737,11 +744,11 @@ int ImportRun::ImportReport(int sourceId)
                 // The partner had no view: the new one is linked, or it would be unreachable.
                 viewId = add("ZAT_SQLViews", "IdSQLView", values);
                 if (found.link != 0)
-                    guarded([&] { Sql::update(m_db, "ZAT_ReportDS", {{QStringLiteral("IdSQLView"), viewId}}, "IdReportDS", found.link); return 0; });
+                    guarded([&] { Sql::update(m_db, "ZAT_ReportDS", {{u"IdSQLView"_s, viewId}}, "IdReportDS", found.link); return 0; });
                 else
                     add("ZAT_ReportDS", "IdReportDS",
-                        {{QStringLiteral("IdReport"), destId}, {QStringLiteral("IdSQLView"), viewId},
-                         {QStringLiteral("IdDataSource"), links.isEmpty() ? nullInt() : dataSourceOf(links.first())}});
+                        {{u"IdReport"_s, destId}, {u"IdSQLView"_s, viewId},
+                         {u"IdDataSource"_s, links.isEmpty() ? nullInt() : dataSourceOf(links.first())}});
             }
         } else {
             viewId = add("ZAT_SQLViews", "IdSQLView", values);
@@ -750,10 +757,10 @@ int ImportRun::ImportReport(int sourceId)
     if (!sync) {
         if (!links.isEmpty())
             add("ZAT_ReportDS", "IdReportDS",
-                {{QStringLiteral("IdReport"), destId}, {QStringLiteral("IdSQLView"), viewId}, {QStringLiteral("IdDataSource"), dataSourceOf(links.first())}});
+                {{u"IdReport"_s, destId}, {u"IdSQLView"_s, viewId}, {u"IdDataSource"_s, dataSourceOf(links.first())}});
         if (p.sortRows.contains(sourceId))
             add("ZAT_Sort", "IdSort",
-                {{QStringLiteral("ItemType"), "e"}, {QStringLiteral("IdItem"), destId}, {QStringLiteral("SortNr"), num(p.sortRows[sourceId], "SortNr")}});
+                {{u"ItemType"_s, "e"}, {u"IdItem"_s, destId}, {u"SortNr"_s, num(p.sortRows[sourceId], "SortNr")}});
     }
     return destId;
 }
@@ -840,7 +847,7 @@ void ImportRun::ImportMacros()
             const int id = idOf(c, "IdCateg");
             if (!categories.contains(id) || macroCategMap.contains(id))
                 continue;
-            attempt([&] { macroCategMap.insert(id, add("ZAT_CategMacros", "IdCateg", {{QStringLiteral("Denumire"), txt(c, "Denumire")}})); });
+            attempt([&] { macroCategMap.insert(id, add("ZAT_CategMacros", "IdCateg", {{u"Denumire"_s, txt(c, "Denumire")}})); });
         }
         for (const Rec &m : p.macros) {
             const int id = idOf(m, "IdMacro");
@@ -851,8 +858,8 @@ void ImportRun::ImportMacros()
                 if (!macroCategMap.contains(categ))
                     throw packageError(QStringLiteral("The category %1 of macro %2 is not in the package.").arg(categ).arg(id));
                 macroMap.insert(id, add("ZAT_Macros", "IdMacro",
-                                        {{QStringLiteral("IdCateg"), macroCategMap.value(categ)}, {QStringLiteral("MacroName"), txt(m, "MacroName")},
-                                         {QStringLiteral("Body"), txt(m, "Body")}}));
+                                        {{u"IdCateg"_s, macroCategMap.value(categ)}, {u"MacroName"_s, txt(m, "MacroName")},
+                                         {u"Body"_s, txt(m, "Body")}}));
             });
         }
 
@@ -869,7 +876,7 @@ void ImportRun::ImportMacros()
             }
             attempt([&] {
                 add("ZAT_References", "IdReference",
-                    {{QStringLiteral("IdSource"), macroMap.value(from)}, {QStringLiteral("IdMacro"), macroMap.value(to)}, {QStringLiteral("Tip"), "m"}});
+                    {{u"IdSource"_s, macroMap.value(from)}, {u"IdMacro"_s, macroMap.value(to)}, {u"Tip"_s, "m"}});
             });
         }
         for (int report : m_opt.reportIds) {
@@ -894,7 +901,7 @@ void ImportRun::ImportMacros()
                     cleared = true;
                 }
                 attempt([&] {
-                    add("ZAT_References", "IdReference", {{QStringLiteral("IdSource"), destReport}, {QStringLiteral("IdMacro"), macroMap.value(to)}, {QStringLiteral("Tip"), "r"}});
+                    add("ZAT_References", "IdReference", {{u"IdSource"_s, destReport}, {u"IdMacro"_s, macroMap.value(to)}, {u"Tip"_s, "r"}});
                 });
             }
         }
@@ -930,7 +937,7 @@ void ImportRun::ImportRoles()
             return Sql::scalar(m_db, QStringLiteral("Select IdRole From ZAT_Role Where IdRole = %1").arg(id)).toInt();
         });
         if (dest == 0)
-            dest = add("ZAT_Role", "IdRole", {{QStringLiteral("Role"), txt(r, "Role")}});
+            dest = add("ZAT_Role", "IdRole", {{u"Role"_s, txt(r, "Role")}});
         roleMap.insert(id, dest);
     }
     for (const Rec &g : p.roleReports) {
@@ -948,7 +955,7 @@ void ImportRun::ImportRoles()
             if (held > 0)
                 continue;
         }
-        add("ZAT_Role_Report", "IdLeg", {{QStringLiteral("IdRole"), role}, {QStringLiteral("IdReport"), destReport}});
+        add("ZAT_Role_Report", "IdLeg", {{u"IdRole"_s, role}, {u"IdReport"_s, destReport}});
     }
 }
 
@@ -956,16 +963,16 @@ void ImportRun::ImportUsers()
 {
     const Package &p = *m_pkg;
     for (const Rec &a : p.apps) {
-        const int id = add("ZAT_App", "IdApp", {{QStringLiteral("AppName"), txt(a, "AppName")}});
+        const int id = add("ZAT_App", "IdApp", {{u"AppName"_s, txt(a, "AppName")}});
         if (!appMap.contains(idOf(a, "IdApp")))
             appMap.insert(idOf(a, "IdApp"), id);
     }
     for (const Rec &u : p.users) {
         // The password is copied in its stored (scrambled) form.
         const int id = add("ZAT_UserApp", "IdUserApp",
-                           {{QStringLiteral("IdApp"), appMap.value(idOf(u, "IdApp"))}, {QStringLiteral("IdUser"), num(u, "IdUser")},
-                            {QStringLiteral("User"), txt(u, "User")}, {QStringLiteral("UserFName"), txt(u, "UserFName")},
-                            {QStringLiteral("UserLName"), txt(u, "UserLName")}, {QStringLiteral("Password"), txt(u, "Password")}});
+                           {{u"IdApp"_s, appMap.value(idOf(u, "IdApp"))}, {u"IdUser"_s, num(u, "IdUser")},
+                            {u"User"_s, txt(u, "User")}, {u"UserFName"_s, txt(u, "UserFName")},
+                            {u"UserLName"_s, txt(u, "UserLName")}, {u"Password"_s, txt(u, "Password")}});
         if (!userMap.contains(idOf(u, "IdUserApp")))
             userMap.insert(idOf(u, "IdUserApp"), id);
     }
@@ -984,6 +991,6 @@ void ImportRun::ImportUsers()
                                    .arg(idOf(ur, "IdUserApp"))
                                    .arg(source));
         }
-        add("ZAT_UserApp_Role", "IdLeg", {{QStringLiteral("IdUserApp"), userMap.value(idOf(ur, "IdUserApp"))}, {QStringLiteral("IdRole"), role}});
+        add("ZAT_UserApp_Role", "IdLeg", {{u"IdUserApp"_s, userMap.value(idOf(ur, "IdUserApp"))}, {u"IdRole"_s, role}});
     }
 }
