@@ -5,32 +5,44 @@
 #include "repository/PackageFile.h"
 #include "repository/Schema.h"
 #include "repository/Sql.h"
+#include "transfer/export/ExportRows.h"
 #include "transfer/TransferProgress.h"
 
 #include <QAtomicInt>
 #include <QSet>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
 #include <algorithm>
+#include <climits>
 
-using Rec = QSqlRecord;
-using Recs = QList<QSqlRecord>;
+#include <sqlite3.h>
+
+// Package rows are read straight from SQLite; each column's position is found once per statement.
+using namespace Qt::StringLiterals;
+using Rec = ExportRows::Row;
+using Recs = QList<Rec>;
 
 // ---- reading package values: a package comes from elsewhere, so every value may be Null or of
 // an unexpected type; Null gives the column's default.
 
 static QVariant txt(const Rec &r, const char *column)
 {
-    const QVariant v = r.value(QLatin1String(column));
+    const QVariant v = r.value(column);
     return v.isNull() ? QString(QLatin1String("")) : v.toString();
 }
 
 static int num(const Rec &r, const char *column, int def = 0)
 {
-    const QVariant v = r.value(QLatin1String(column));
+    const QVariant v = r.value(column);
     if (v.isNull())
         return def;
+    if (v.typeId() == QMetaType::LongLong) { // how SQLite hands out integers
+        const qlonglong i = *static_cast<const qlonglong *>(v.constData());
+        if (i >= INT_MIN && i <= INT_MAX)
+            return int(i);
+    }
     bool ok = false;
     const int i = v.toInt(&ok);
     if (ok)
@@ -47,7 +59,7 @@ static int flag(const Rec &r, const char *column)
 
 static QVariant realNumber(const Rec &r, const char *column, double def)
 {
-    const QVariant v = r.value(QLatin1String(column));
+    const QVariant v = r.value(column);
     bool ok = false;
     const double d = v.isNull() ? def : v.toDouble(&ok);
     return v.isNull() ? def : (ok ? d : 0.0);
@@ -56,14 +68,14 @@ static QVariant realNumber(const Rec &r, const char *column, double def)
 // The stored date, or Null: an empty or unreadable text is no date and a server refuses it.
 static QVariant date(const Rec &r, const char *column)
 {
-    return Sql::dateValue(Sql::toDateTime(r.value(QLatin1String(column))));
+    return Sql::dateValue(Sql::toDateTime(r.value(column)));
 }
 
 static QVariant nullInt() { return QVariant(QMetaType(QMetaType::Int)); }
 
 static bool isTip(const Rec &r, char tip)
 {
-    const QString t = r.value(QStringLiteral("Tip")).toString().trimmed();
+    const QString t = r.value("Tip").toString().trimmed();
     return t.size() == 1 && t.at(0).toLower() == QLatin1Char(tip);
 }
 
@@ -94,11 +106,7 @@ struct ImportRun::Package {
 
 static Recs readAll(const QSqlDatabase &db, const QString &sql)
 {
-    Recs rows;
-    QSqlQuery q = Sql::exec(db, sql);
-    while (q.next())
-        rows << q.record();
-    return rows;
+    return ExportRows::rows(db, sql);
 }
 
 static int idOf(const Rec &r, const char *column) { return num(r, column); }
@@ -138,7 +146,7 @@ void ImportRun::loadPackage(const QSqlDatabase &package)
         if (!p.dataSources.contains(idOf(r, "IdDataSource")))
             p.dataSources.insert(idOf(r, "IdDataSource"), r);
     for (const Rec &r : readAll(package, QStringLiteral("Select * From ZAT_Var Order By IdVar")))
-        if (!r.value(QStringLiteral("IdDataSource")).isNull())
+        if (!r.value("IdDataSource").isNull())
             p.vars[idOf(r, "IdDataSource")] << r;
     p.dependences = readAll(package, QStringLiteral("Select * From ZAT_Dependences Order By ID"));
 
@@ -208,7 +216,11 @@ ImportRun::ImportRun(const QSqlDatabase &destination, ImportOptions options, Tra
 {
 }
 
-ImportRun::~ImportRun() { delete m_pkg; }
+ImportRun::~ImportRun()
+{
+    finalizeRaw();
+    delete m_pkg;
+}
 
 int ImportRun::percent(int value, int maximum)
 {
@@ -252,6 +264,8 @@ auto ImportRun::guarded(F &&f)
 // repeat for every report, and preparing each row again would dominate the run.
 int ImportRun::add(const QString &table, const QString &idColumn, const QList<QPair<QString, QVariant>> &values)
 {
+    if (m_raw)
+        return addRaw(table, idColumn, values);
     QString key = table;
     for (const auto &v : values)
         key += QLatin1Char(',') + v.first;
@@ -287,6 +301,127 @@ int ImportRun::add(const QString &table, const QString &idColumn, const QList<QP
     });
 }
 
+void ImportRun::finalizeRaw()
+{
+    for (const QList<RawInsert> &shapes : std::as_const(m_rawInserts))
+        for (const RawInsert &shape : shapes)
+            sqlite3_finalize(shape.statement);
+    m_rawInserts.clear();
+}
+
+// The same statement as above, bound and stepped straight through SQLite. Values are bound as
+// the driver binds them (a null text is Null), and a failure carries the same code and text.
+int ImportRun::addRaw(const QString &table, const QString &idColumn, const QList<QPair<QString, QVariant>> &values)
+{
+    // Found by comparing the column names in place: building a key string for every row cost more
+    // than the lookup saves.
+    QList<RawInsert> &shapes = m_rawInserts[table];
+    const RawInsert *found = nullptr;
+    for (const RawInsert &shape : std::as_const(shapes)) {
+        if (shape.columns.size() != values.size())
+            continue;
+        bool same = true;
+        for (qsizetype i = 0; same && i < values.size(); ++i)
+            same = shape.columns.at(i) == values.at(i).first;
+        if (same) {
+            found = &shape;
+            break;
+        }
+    }
+    if (!found) {
+        RawInsert shape;
+        QStringList columns, marks;
+        for (const auto &v : values) {
+            shape.columns << v.first;
+            columns << (v.first.compare(QLatin1String("User"), Qt::CaseInsensitive) == 0 ? Sql::userColumn() : v.first);
+            marks << QStringLiteral("?");
+        }
+        // An integer primary key is the row id: the new id is read back without Returning, which
+        // makes SQLite gather the returned rows in a table of their own for every statement.
+        const QByteArray tableName = table.toUtf8(), idName = idColumn.toUtf8();
+        const char *declared = nullptr;
+        int primaryKey = 0;
+        shape.rowId = sqlite3_table_column_metadata(m_raw, nullptr, tableName.constData(), idName.constData(), &declared,
+                                                    nullptr, nullptr, &primaryKey, nullptr) == SQLITE_OK
+            && primaryKey && declared && qstricmp(declared, "integer") == 0;
+        QString text = QStringLiteral("Insert Into %1 (%2) Values (%3)")
+                           .arg(table, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+        if (!shape.rowId)
+            text += QStringLiteral(" Returning ") + idColumn;
+        const QByteArray sql = text.toUtf8();
+        sqlite3_stmt *st = nullptr;
+        if (sqlite3_prepare_v3(m_raw, sql.constData(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &st, nullptr) != SQLITE_OK
+            || !st) {
+            sqlite3_finalize(st);
+            return Sql::insert(m_db, table, idColumn, values); // reports the driver's error
+        }
+        shape.statement = st;
+        shapes.append(shape);
+        found = &shapes.last();
+    }
+    sqlite3_stmt *st = found->statement;
+    const auto failure = [&](int code) {
+        const QString text = QString(reinterpret_cast<const QChar *>(sqlite3_errmsg16(m_raw))).trimmed();
+        return AppError(code != 0 ? code : ErrorNumber::Database, text, QStringLiteral("Velmora repository"));
+    };
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
+    for (int i = 0; i < values.size(); ++i) {
+        const QVariant &v = values[i].second;
+        const int n = i + 1;
+        int rc = SQLITE_OK;
+        if (v.isNull()) {
+            rc = sqlite3_bind_null(st, n);
+        } else {
+            switch (v.typeId()) {
+            case QMetaType::QString: {
+                const QString &s = *static_cast<const QString *>(v.constData());
+                // The text stays alive in values until the row is written.
+                rc = s.isNull() ? sqlite3_bind_null(st, n)
+                                : sqlite3_bind_text16(st, n, s.utf16(), int(s.size() * sizeof(QChar)), SQLITE_STATIC);
+                break;
+            }
+            case QMetaType::Int:
+            case QMetaType::UInt:
+            case QMetaType::Bool:
+            case QMetaType::Short:
+            case QMetaType::UShort:
+            case QMetaType::Long:
+            case QMetaType::LongLong:
+            case QMetaType::ULong:
+            case QMetaType::ULongLong:
+                rc = sqlite3_bind_int64(st, n, v.toLongLong());
+                break;
+            case QMetaType::Double:
+            case QMetaType::Float:
+                rc = sqlite3_bind_double(st, n, v.toDouble());
+                break;
+            default: {
+                const QString s = v.toString();
+                rc = sqlite3_bind_text16(st, n, s.utf16(), int(s.size() * sizeof(QChar)), SQLITE_TRANSIENT);
+            }
+            }
+        }
+        if (rc != SQLITE_OK)
+            throw failure(rc);
+    }
+    const int rc = sqlite3_step(st);
+    if (rc == SQLITE_DONE && found->rowId) {
+        sqlite3_reset(st);
+        return int(sqlite3_last_insert_rowid(m_raw));
+    }
+    if (rc == SQLITE_ROW) {
+        const int id = sqlite3_column_int(st, 0);
+        sqlite3_reset(st);
+        return id;
+    }
+    if (rc == SQLITE_DONE) {
+        sqlite3_reset(st);
+        throw AppError(ErrorNumber::Database, QStringLiteral("No id was returned for a new row of ") + table);
+    }
+    throw failure(sqlite3_reset(st));
+}
+
 void ImportRun::run()
 {
     const QString connection = QStringLiteral("velmora-import-%1").arg(packageConnectionCounter.fetchAndAddRelaxed(1));
@@ -308,6 +443,11 @@ void ImportRun::run(const QSqlDatabase &package)
 {
     if (!m_db.isOpen())
         throw AppError(ErrorNumber::NotConnected, QStringLiteral("The repository is not connected."));
+    if (!m_postgres && m_db.driver()) {
+        const QVariant handle = m_db.driver()->handle();
+        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+            m_raw = *static_cast<sqlite3 *const *>(handle.constData());
+    }
     loadPackage(package);
 
     const int k = int(m_opt.reportIds.size());
@@ -338,6 +478,11 @@ void ImportRun::run(const QSqlDatabase &package)
     validate();
 
     RunTransaction transaction(m_db);
+    // Statements left open would keep the connection from closing after the run.
+    struct Finalize {
+        ImportRun *run;
+        ~Finalize() { run->finalizeRaw(); }
+    } finalize{this};
     ImportDataSources();
     int m = 0;
     for (int id : m_opt.reportIds) {
@@ -450,16 +595,16 @@ void ImportRun::ImportDataSources()
         if (p.dataSources.contains(ds)) {
             const Rec &r = p.dataSources[ds];
             const int id = add("ZAT_DataSource", "IdDataSource",
-                               {{"Name", txt(r, "Name")}, {"DataSourceString", txt(r, "DataSourceString")},
-                                {"IsJet", flag(r, "IsJet")}});
+                               {{u"Name"_s, txt(r, "Name")}, {u"DataSourceString"_s, txt(r, "DataSourceString")},
+                                {u"IsJet"_s, flag(r, "IsJet")}});
             if (!dataSourceMap.contains(ds))
                 dataSourceMap.insert(ds, id);
         }
         for (const Rec &v : p.vars.value(ds)) {
             QList<QPair<QString, QVariant>> values = {
-                {"Name", txt(v, "Name")}, {"Type", num(v, "Type")}, {"Caption", txt(v, "Caption")},
-                {"DefaultValue", txt(v, "DefaultValue")}, {"LookupSQLString", txt(v, "LookupSQLString")},
-                {"SortNr", num(v, "SortNr")}};
+                {u"Name"_s, txt(v, "Name")}, {u"Type"_s, num(v, "Type")}, {u"Caption"_s, txt(v, "Caption")},
+                {u"DefaultValue"_s, txt(v, "DefaultValue")}, {u"LookupSQLString"_s, txt(v, "LookupSQLString")},
+                {u"SortNr"_s, num(v, "SortNr")}};
             values << qMakePair(QStringLiteral("IdDataSource"),
                                 dataSourceMap.contains(ds) ? QVariant(dataSourceMap.value(ds)) : nullInt());
             const int id = add("ZAT_Var", "IdVar", values);
@@ -475,7 +620,7 @@ void ImportRun::ImportDataSources()
         const int dep = idOf(d, "Iddep");
         if (!varMap.contains(dep))
             throw packageError(QStringLiteral("Variable %1 depends on variable %2, which was not imported.").arg(var).arg(dep));
-        add("ZAT_Dependences", "ID", {{"IdVar", varMap.value(var)}, {"Iddep", varMap.value(dep)}});
+        add("ZAT_Dependences", "ID", {{u"IdVar"_s, varMap.value(var)}, {u"Iddep"_s, varMap.value(dep)}});
     }
 }
 
@@ -498,9 +643,9 @@ int ImportRun::ImportReport(int sourceId)
     const bool sync = destId != 0;
 
     QList<QPair<QString, QVariant>> row = {
-        {"Name", txt(r, "Name")}, {"FilePath", txt(r, "FilePath")}, {"Version", txt(r, "Version")},
-        {"Modified", date(r, "Modified")}, {"Description", txt(r, "Description")}, {"Macro", txt(r, "Macro")},
-        {"IsDeleted", flag(r, "IsDeleted")}};
+        {u"Name"_s, txt(r, "Name")}, {u"FilePath"_s, txt(r, "FilePath")}, {u"Version"_s, txt(r, "Version")},
+        {u"Modified"_s, date(r, "Modified")}, {u"Description"_s, txt(r, "Description")}, {u"Macro"_s, txt(r, "Macro")},
+        {u"IsDeleted"_s, flag(r, "IsDeleted")}};
     if (sync) {
         guarded([&] { Sql::update(m_db, "ZAT_Report", row, "IdReport", destId); return 0; });
     } else {
@@ -514,11 +659,11 @@ int ImportRun::ImportReport(int sourceId)
     if (p.settings.contains(sourceId)) {
         const Rec &s = p.settings[sourceId];
         QList<QPair<QString, QVariant>> values = {
-            {"IdReport", destId}, {"SheetName", txt(s, "SheetName")}, {"ShowGridLines", txt(s, "ShowGridLines")},
-            {"ShowToolTips", txt(s, "ShowToolTips")}, {"ShowAutoFilters", txt(s, "ShowAutoFilters")},
-            {"FontName", txt(s, "FontName")}, {"FontSize", realNumber(s, "FontSize", 8)},
-            {"ReportTitle", txt(s, "ReportTitle")}, {"FreezPanel", txt(s, "FreezPanel")},
-            {"GroupCols", txt(s, "GroupCols")}};
+            {u"IdReport"_s, destId}, {u"SheetName"_s, txt(s, "SheetName")}, {u"ShowGridLines"_s, txt(s, "ShowGridLines")},
+            {u"ShowToolTips"_s, txt(s, "ShowToolTips")}, {u"ShowAutoFilters"_s, txt(s, "ShowAutoFilters")},
+            {u"FontName"_s, txt(s, "FontName")}, {u"FontSize"_s, realNumber(s, "FontSize", 8)},
+            {u"ReportTitle"_s, txt(s, "ReportTitle")}, {u"FreezPanel"_s, txt(s, "FreezPanel")},
+            {u"GroupCols"_s, txt(s, "GroupCols")}};
         const int existing = sync ? guarded([&] {
             return Sql::scalar(m_db, QStringLiteral("Select IdSetting From ZAT_ExcelSheetSettings Where IdReport = %1 "
                                                     "Order By IdSetting").arg(destId)).toInt();
@@ -545,8 +690,8 @@ int ImportRun::ImportReport(int sourceId)
     for (qsizetype i = 0; i < cols.size(); ++i) {
         const Rec &c = cols[i];
         const QList<QPair<QString, QVariant>> values = {
-            {"IdReport", destId}, {"Name", txt(c, "Name")}, {"Type", num(c, "Type")}, {"Width", num(c, "Width")},
-            {"Hide", flag(c, "Hide")}, {"AutoSum", flag(c, "AutoSum")}};
+            {u"IdReport"_s, destId}, {u"Name"_s, txt(c, "Name")}, {u"Type"_s, num(c, "Type")}, {u"Width"_s, num(c, "Width")},
+            {u"Hide"_s, flag(c, "Hide")}, {u"AutoSum"_s, flag(c, "AutoSum")}};
         if (i < existingCols.size())
             guarded([&] { Sql::update(m_db, "ZAT_ReportCols", values, "IdReportCol", existingCols[i]); return 0; });
         else
@@ -563,7 +708,7 @@ int ImportRun::ImportReport(int sourceId)
     const Rec *view = nullptr;
     for (const Rec &l : links) {
         auto it = p.views.constFind(idOf(l, "IdSQLView"));
-        if (!l.value(QStringLiteral("IdSQLView")).isNull() && it != p.views.constEnd()) {
+        if (!l.value("IdSQLView").isNull() && it != p.views.constEnd()) {
             view = &*it;
             break;
         }
@@ -574,8 +719,8 @@ int ImportRun::ImportReport(int sourceId)
     };
     int viewId = 0;
     if (view) {
-        const QList<QPair<QString, QVariant>> values = {{"strSQLView", txt(*view, "strSQLView")},
-                                                        {"Description", txt(*view, "Description")}};
+        const QList<QPair<QString, QVariant>> values = {{u"strSQLView"_s, txt(*view, "strSQLView")},
+                                                        {u"Description"_s, txt(*view, "Description")}};
         if (sync) {
             struct Found { int link = 0; int view = 0; };
             const Found found = guarded([&] {
@@ -599,11 +744,11 @@ int ImportRun::ImportReport(int sourceId)
                 // The partner had no view: the new one is linked, or it would be unreachable.
                 viewId = add("ZAT_SQLViews", "IdSQLView", values);
                 if (found.link != 0)
-                    guarded([&] { Sql::update(m_db, "ZAT_ReportDS", {{"IdSQLView", viewId}}, "IdReportDS", found.link); return 0; });
+                    guarded([&] { Sql::update(m_db, "ZAT_ReportDS", {{u"IdSQLView"_s, viewId}}, "IdReportDS", found.link); return 0; });
                 else
                     add("ZAT_ReportDS", "IdReportDS",
-                        {{"IdReport", destId}, {"IdSQLView", viewId},
-                         {"IdDataSource", links.isEmpty() ? nullInt() : dataSourceOf(links.first())}});
+                        {{u"IdReport"_s, destId}, {u"IdSQLView"_s, viewId},
+                         {u"IdDataSource"_s, links.isEmpty() ? nullInt() : dataSourceOf(links.first())}});
             }
         } else {
             viewId = add("ZAT_SQLViews", "IdSQLView", values);
@@ -612,10 +757,10 @@ int ImportRun::ImportReport(int sourceId)
     if (!sync) {
         if (!links.isEmpty())
             add("ZAT_ReportDS", "IdReportDS",
-                {{"IdReport", destId}, {"IdSQLView", viewId}, {"IdDataSource", dataSourceOf(links.first())}});
+                {{u"IdReport"_s, destId}, {u"IdSQLView"_s, viewId}, {u"IdDataSource"_s, dataSourceOf(links.first())}});
         if (p.sortRows.contains(sourceId))
             add("ZAT_Sort", "IdSort",
-                {{"ItemType", "e"}, {"IdItem", destId}, {"SortNr", num(p.sortRows[sourceId], "SortNr")}});
+                {{u"ItemType"_s, "e"}, {u"IdItem"_s, destId}, {u"SortNr"_s, num(p.sortRows[sourceId], "SortNr")}});
     }
     return destId;
 }
@@ -702,7 +847,7 @@ void ImportRun::ImportMacros()
             const int id = idOf(c, "IdCateg");
             if (!categories.contains(id) || macroCategMap.contains(id))
                 continue;
-            attempt([&] { macroCategMap.insert(id, add("ZAT_CategMacros", "IdCateg", {{"Denumire", txt(c, "Denumire")}})); });
+            attempt([&] { macroCategMap.insert(id, add("ZAT_CategMacros", "IdCateg", {{u"Denumire"_s, txt(c, "Denumire")}})); });
         }
         for (const Rec &m : p.macros) {
             const int id = idOf(m, "IdMacro");
@@ -713,8 +858,8 @@ void ImportRun::ImportMacros()
                 if (!macroCategMap.contains(categ))
                     throw packageError(QStringLiteral("The category %1 of macro %2 is not in the package.").arg(categ).arg(id));
                 macroMap.insert(id, add("ZAT_Macros", "IdMacro",
-                                        {{"IdCateg", macroCategMap.value(categ)}, {"MacroName", txt(m, "MacroName")},
-                                         {"Body", txt(m, "Body")}}));
+                                        {{u"IdCateg"_s, macroCategMap.value(categ)}, {u"MacroName"_s, txt(m, "MacroName")},
+                                         {u"Body"_s, txt(m, "Body")}}));
             });
         }
 
@@ -731,7 +876,7 @@ void ImportRun::ImportMacros()
             }
             attempt([&] {
                 add("ZAT_References", "IdReference",
-                    {{"IdSource", macroMap.value(from)}, {"IdMacro", macroMap.value(to)}, {"Tip", "m"}});
+                    {{u"IdSource"_s, macroMap.value(from)}, {u"IdMacro"_s, macroMap.value(to)}, {u"Tip"_s, "m"}});
             });
         }
         for (int report : m_opt.reportIds) {
@@ -756,7 +901,7 @@ void ImportRun::ImportMacros()
                     cleared = true;
                 }
                 attempt([&] {
-                    add("ZAT_References", "IdReference", {{"IdSource", destReport}, {"IdMacro", macroMap.value(to)}, {"Tip", "r"}});
+                    add("ZAT_References", "IdReference", {{u"IdSource"_s, destReport}, {u"IdMacro"_s, macroMap.value(to)}, {u"Tip"_s, "r"}});
                 });
             }
         }
@@ -792,7 +937,7 @@ void ImportRun::ImportRoles()
             return Sql::scalar(m_db, QStringLiteral("Select IdRole From ZAT_Role Where IdRole = %1").arg(id)).toInt();
         });
         if (dest == 0)
-            dest = add("ZAT_Role", "IdRole", {{"Role", txt(r, "Role")}});
+            dest = add("ZAT_Role", "IdRole", {{u"Role"_s, txt(r, "Role")}});
         roleMap.insert(id, dest);
     }
     for (const Rec &g : p.roleReports) {
@@ -810,7 +955,7 @@ void ImportRun::ImportRoles()
             if (held > 0)
                 continue;
         }
-        add("ZAT_Role_Report", "IdLeg", {{"IdRole", role}, {"IdReport", destReport}});
+        add("ZAT_Role_Report", "IdLeg", {{u"IdRole"_s, role}, {u"IdReport"_s, destReport}});
     }
 }
 
@@ -818,16 +963,16 @@ void ImportRun::ImportUsers()
 {
     const Package &p = *m_pkg;
     for (const Rec &a : p.apps) {
-        const int id = add("ZAT_App", "IdApp", {{"AppName", txt(a, "AppName")}});
+        const int id = add("ZAT_App", "IdApp", {{u"AppName"_s, txt(a, "AppName")}});
         if (!appMap.contains(idOf(a, "IdApp")))
             appMap.insert(idOf(a, "IdApp"), id);
     }
     for (const Rec &u : p.users) {
         // The password is copied in its stored (scrambled) form.
         const int id = add("ZAT_UserApp", "IdUserApp",
-                           {{"IdApp", appMap.value(idOf(u, "IdApp"))}, {"IdUser", num(u, "IdUser")},
-                            {"User", txt(u, "User")}, {"UserFName", txt(u, "UserFName")},
-                            {"UserLName", txt(u, "UserLName")}, {"Password", txt(u, "Password")}});
+                           {{u"IdApp"_s, appMap.value(idOf(u, "IdApp"))}, {u"IdUser"_s, num(u, "IdUser")},
+                            {u"User"_s, txt(u, "User")}, {u"UserFName"_s, txt(u, "UserFName")},
+                            {u"UserLName"_s, txt(u, "UserLName")}, {u"Password"_s, txt(u, "Password")}});
         if (!userMap.contains(idOf(u, "IdUserApp")))
             userMap.insert(idOf(u, "IdUserApp"), id);
     }
@@ -846,6 +991,6 @@ void ImportRun::ImportUsers()
                                    .arg(idOf(ur, "IdUserApp"))
                                    .arg(source));
         }
-        add("ZAT_UserApp_Role", "IdLeg", {{"IdUserApp", userMap.value(idOf(ur, "IdUserApp"))}, {"IdRole", role}});
+        add("ZAT_UserApp_Role", "IdLeg", {{u"IdUserApp"_s, userMap.value(idOf(ur, "IdUserApp"))}, {u"IdRole"_s, role}});
     }
 }

@@ -8,10 +8,13 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class AppError;
 class TransferProgress;
+struct sqlite3;
+struct sqlite3_stmt;
 
 // One import run: reads a package into the connected repository. Every row the run adds gets a
 // new id; the maps below carry package ids to destination ids from one step to the next.
@@ -56,6 +59,8 @@ private:
     void setStatus(const QString &text);
     void setValue(int value);
     int add(const QString &table, const QString &idColumn, const QList<QPair<QString, QVariant>> &values);
+    int addRaw(const QString &table, const QString &idColumn, const QList<QPair<QString, QVariant>> &values);
+    void finalizeRaw();
     template <typename F> auto guarded(F &&f);
 
     QSqlDatabase m_db;
@@ -66,5 +71,12 @@ private:
     int m_value = 0;
     int m_maximum = 0;
     QHash<QString, QSqlQuery> m_inserts;
+    sqlite3 *m_raw = nullptr; // an SQLite destination's own handle: inserts skip the driver's per-row work
+    struct RawInsert {
+        QStringList columns;
+        sqlite3_stmt *statement = nullptr;
+        bool rowId = false; // the id column is SQLite's row id
+    };
+    QHash<QString, QList<RawInsert>> m_rawInserts; // by table
     bool m_postgres = false;
 };
