@@ -142,6 +142,33 @@ int integer(const QSqlQuery &q, const QString &column)
     return v.isNull() ? 0 : v.toInt();
 }
 
+// The stored form "YYYY-MM-DD HH:MM:SS" read without the general format parser, which dominates
+// reading dates from large packages and repositories.
+static QDateTime storedDateTime(const QString &s)
+{
+    if (s.size() != 19 || s[4] != QLatin1Char('-') || s[7] != QLatin1Char('-') || s[10] != QLatin1Char(' ')
+        || s[13] != QLatin1Char(':') || s[16] != QLatin1Char(':'))
+        return {};
+    auto number = [&s](int from, int length, bool *ok) {
+        int n = 0;
+        for (int i = from; i < from + length; ++i) {
+            const char16_t c = s[i].unicode();
+            if (c < u'0' || c > u'9') {
+                *ok = false;
+                return 0;
+            }
+            n = n * 10 + (c - u'0');
+        }
+        return n;
+    };
+    bool ok = true;
+    const QDate date(number(0, 4, &ok), number(5, 2, &ok), number(8, 2, &ok));
+    const QTime time(number(11, 2, &ok), number(14, 2, &ok), number(17, 2, &ok));
+    if (!ok || !date.isValid() || !time.isValid())
+        return {};
+    return QDateTime(date, time);
+}
+
 QDateTime toDateTime(const QVariant &v)
 {
     if (v.isNull() || !v.isValid())
@@ -151,7 +178,9 @@ QDateTime toDateTime(const QVariant &v)
     if (v.typeId() == QMetaType::QDate)
         return v.toDate().startOfDay();
     const QString s = v.toString().trimmed();
-    QDateTime d = QDateTime::fromString(s, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    QDateTime d = storedDateTime(s);
+    if (!d.isValid())
+        d = QDateTime::fromString(s, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     if (!d.isValid())
         d = QDateTime::fromString(s, Qt::ISODateWithMs);
     if (!d.isValid())
