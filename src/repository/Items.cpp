@@ -26,17 +26,11 @@ bool ReportItem::Save()
     return true;
 }
 
-CategoryItem RepositorySession::GetCategory(int id)
+CategoryItem CategoryItem::fromRow(const QSqlQuery &q, const QSqlDatabase &db)
 {
-    QSqlDatabase db = Connection();
-    QSqlQuery q = Sql::exec(db, QStringLiteral(
-        "Select c.*, (Select Min(s.SortNr) From ZAT_Sort s Where s.ItemType = 'c' And s.IdItem = c.IdCateg) As SortNr "
-        "From ZAT_Category c Where c.IdCateg = %1").arg(id));
-    if (!q.next())
-        throw AppError(ErrorNumber::InvalidArgument, QStringLiteral("The category %1 does not exist.").arg(id));
     CategoryItem c;
     c.m_db = db;
-    c.IdCategory = id;
+    c.IdCategory = Sql::integer(q, "IdCateg");
     c.Name = q.value("Name").isNull() ? QString() : q.value("Name").toString();
     c.Description = Sql::text(q, "Description");
     c.IdParent = Sql::integer(q, "IdParent");
@@ -45,17 +39,11 @@ CategoryItem RepositorySession::GetCategory(int id)
     return c;
 }
 
-ReportItem RepositorySession::GetReport(int id)
+ReportItem ReportItem::fromRow(const QSqlQuery &q, const QSqlDatabase &db)
 {
-    QSqlDatabase db = Connection();
-    QSqlQuery q = Sql::exec(db, QStringLiteral(
-        "Select r.*, (Select Min(s.SortNr) From ZAT_Sort s Where s.ItemType = 'e' And s.IdItem = r.IdReport) As SortNr "
-        "From ZAT_Report r Where r.IdReport = %1").arg(id));
-    if (!q.next())
-        throw AppError(ErrorNumber::InvalidArgument, QStringLiteral("The report %1 does not exist.").arg(id));
     ReportItem r;
     r.m_db = db;
-    r.IdReport = id;
+    r.IdReport = Sql::integer(q, "IdReport");
     r.Name = q.value("Name").isNull() ? QString() : q.value("Name").toString();
     r.FilePath = Sql::text(q, "FilePath");
     r.Version = Sql::text(q, "Version");
@@ -67,4 +55,26 @@ ReportItem RepositorySession::GetReport(int id)
     r.IsDeleted = Sql::integer(q, "IsDeleted") != 0;
     r.IdUserAppCheckOut = Sql::integer(q, "IdUserAppCheckOut");
     return r;
+}
+
+CategoryItem RepositorySession::GetCategory(int id)
+{
+    QSqlDatabase db = Connection();
+    QSqlQuery q = Sql::exec(db, QStringLiteral(
+        "Select c.*, (Select Min(s.SortNr) From ZAT_Sort s Where s.ItemType = 'c' And s.IdItem = c.IdCateg) As SortNr "
+        "From ZAT_Category c Where c.IdCateg = %1").arg(id));
+    if (!q.next())
+        throw AppError(ErrorNumber::InvalidArgument, QStringLiteral("The category %1 does not exist.").arg(id));
+    return CategoryItem::fromRow(q, db);
+}
+
+ReportItem RepositorySession::GetReport(int id)
+{
+    QSqlDatabase db = Connection();
+    QSqlQuery q = Sql::exec(db, QStringLiteral(
+        "Select r.*, (Select Min(s.SortNr) From ZAT_Sort s Where s.ItemType = 'e' And s.IdItem = r.IdReport) As SortNr "
+        "From ZAT_Report r Where r.IdReport = %1").arg(id));
+    if (!q.next())
+        throw AppError(ErrorNumber::InvalidArgument, QStringLiteral("The report %1 does not exist.").arg(id));
+    return ReportItem::fromRow(q, db);
 }

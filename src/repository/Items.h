@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 
 class RepositorySession;
@@ -18,6 +19,9 @@ public:
     bool IsDeleted = false;
 
     bool Save(); // name and description
+
+    // A category from a row holding its columns and its SortNr.
+    static CategoryItem fromRow(const QSqlQuery &q, const QSqlDatabase &db);
 
 private:
     friend class RepositorySession;
@@ -39,6 +43,9 @@ public:
     int IdUserAppCheckOut = 0;
 
     bool Save(); // name, destination file, type and description; stamps Modified
+
+    // A report from a row holding its columns and its SortNr.
+    static ReportItem fromRow(const QSqlQuery &q, const QSqlDatabase &db);
 
 private:
     friend class RepositorySession;

@@ -167,15 +167,7 @@ RepositorySession::CategoryList RepositorySession::GetCategoryList(int parent, i
         sql += QStringLiteral(" And c.IdParent = %1").arg(parent);
     QSqlQuery q = Sql::exec(db, sql + QStringLiteral(" Order By c.IdCateg"));
     while (q.next()) {
-        CategoryItem c;
-        c.m_db = db;
-        c.IdCategory = Sql::integer(q, "IdCateg");
-        c.Name = nameOf(q);
-        c.Description = Sql::text(q, "Description");
-        c.IdParent = Sql::integer(q, "IdParent");
-        c.SortNr = Sql::integer(q, "SortNr");
-        c.IsDeleted = true;
-        list.append(c);
+        list.append(CategoryItem::fromRow(q, db));
     }
     return list;
 }
@@ -194,20 +186,7 @@ RepositorySession::ReportList RepositorySession::GetReportList(int category, int
     QSqlQuery q = Sql::exec(db, sql + QStringLiteral(" Order By r.IdReport"));
     ReportList list;
     while (q.next()) {
-        ReportItem r;
-        r.m_db = db;
-        r.IdReport = Sql::integer(q, "IdReport");
-        r.Name = nameOf(q);
-        r.FilePath = Sql::text(q, "FilePath");
-        r.Version = Sql::text(q, "Version");
-        r.Modified = Sql::dateTime(q, "Modified");
-        r.Description = Sql::text(q, "Description");
-        r.IdCateg = Sql::integer(q, "IdCateg");
-        r.SortNr = Sql::integer(q, "SortNr");
-        r.IdExtension = Sql::integer(q, "IdExtension");
-        r.IsDeleted = Sql::integer(q, "IsDeleted") != 0;
-        r.IdUserAppCheckOut = Sql::integer(q, "IdUserAppCheckOut");
-        list.append(r);
+        list.append(ReportItem::fromRow(q, db));
     }
     if (state == Live)
         std::stable_sort(list.begin(), list.end(), [](const ReportItem &a, const ReportItem &b) {
