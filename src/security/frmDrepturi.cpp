@@ -1,4 +1,5 @@
 #include "frmDrepturi.h"
+#include "shell/Controls.h"
 
 #include "frmReports.h"
 #include "frmUserConfig.h"
@@ -59,9 +60,7 @@ frmDrepturi::frmDrepturi(QWidget *parent) : QDialog(parent)
     setObjectName(QStringLiteral("frmDrepturi"));
     setWindowTitle(QStringLiteral("  Drepturi"));
     auto button = [this](const char *name, const QString &text, const QString &tip = {}) {
-        auto *b = new QPushButton(text, this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setAutoDefault(false);
+        QPushButton *b = NamedButton(this, name, text, false);
         b->setToolTip(tip);
         return b;
     };

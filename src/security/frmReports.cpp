@@ -1,4 +1,5 @@
 #include "frmReports.h"
+#include "shell/Controls.h"
 
 #include "repository/RepositorySession.h"
 #include "shell/AppState.h"
@@ -57,16 +58,10 @@ frmReports::frmReports(QWidget *parent) : QDialog(parent)
     twRep->setObjectName(QStringLiteral("twRep"));
     twRep->setHeaderHidden(true);
     twRep->setColumnCount(1);
-    auto button = [this](const char *name, const char *text) {
-        auto *b = new QPushButton(QString::fromLatin1(text), this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setAutoDefault(false);
-        return b;
-    };
-    cmdSelectAll = button("cmdSelectAll", "&Select All");
-    cmdDeselectAll = button("cmdDeselectAll", "&Deselect All");
-    cmdSave = button("cmdSave", "&Save");
-    cmdClose = button("cmdClose", "&Close");
+    cmdSelectAll = NamedButton(this, "cmdSelectAll", QStringLiteral("&Select All"), false);
+    cmdDeselectAll = NamedButton(this, "cmdDeselectAll", QStringLiteral("&Deselect All"), false);
+    cmdSave = NamedButton(this, "cmdSave", QStringLiteral("&Save"), false);
+    cmdClose = NamedButton(this, "cmdClose", QStringLiteral("&Close"), false);
     auto *strip = new QHBoxLayout;
     strip->addWidget(cmdSelectAll);
     strip->addWidget(cmdDeselectAll);

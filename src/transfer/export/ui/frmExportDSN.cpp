@@ -1,4 +1,5 @@
 #include "frmExportDSN.h"
+#include "shell/Controls.h"
 
 #include "repository/Sql.h"
 #include "shell/ErrorBox.h"
@@ -19,15 +20,10 @@ frmExportDSN::frmExportDSN(QWidget *parent) : QDialog(parent)
     lstDSN->setRootIsDecorated(false);
     lstDSN->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Connection String"), QStringLiteral("Description"),
                              QString()});
-    auto button = [this](const QString &text, const char *name) {
-        auto *b = new QPushButton(text, this);
-        b->setObjectName(QString::fromLatin1(name));
-        return b;
-    };
-    cmdCheckAll = button(QStringLiteral("&Check All"), "cmdCheckAll");
-    cmdClearAll = button(QStringLiteral("Clear &All"), "cmdClearAll");
-    cmdOK = button(QStringLiteral("OK"), "cmdOK");
-    cmdCancel = button(QStringLiteral("&Cancel"), "cmdCancel");
+    cmdCheckAll = NamedButton(this, "cmdCheckAll", QStringLiteral("&Check All"));
+    cmdClearAll = NamedButton(this, "cmdClearAll", QStringLiteral("Clear &All"));
+    cmdOK = NamedButton(this, "cmdOK", QStringLiteral("OK"));
+    cmdCancel = NamedButton(this, "cmdCancel", QStringLiteral("&Cancel"));
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(cmdCheckAll);
     buttons->addWidget(cmdClearAll);

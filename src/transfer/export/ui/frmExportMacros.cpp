@@ -1,4 +1,5 @@
 #include "frmExportMacros.h"
+#include "shell/Controls.h"
 
 #include "repository/Sql.h"
 #include "shell/ErrorBox.h"
@@ -49,15 +50,10 @@ frmExportMacros::frmExportMacros(QWidget *parent) : QDialog(parent)
     chkIncludeMacDep = new QCheckBox(QStringLiteral("Include macros dependences"), this);
     chkIncludeMacDep->setObjectName(QStringLiteral("chkIncludeMacDep"));
     chkIncludeMacDep->setChecked(true);
-    auto button = [this](const QString &text, const char *name) {
-        auto *b = new QPushButton(text, this);
-        b->setObjectName(QString::fromLatin1(name));
-        return b;
-    };
-    cmdCheckAll = button(QStringLiteral("&Check All"), "cmdCheckAll");
-    cmdClearAll = button(QStringLiteral("Clear &All"), "cmdClearAll");
-    cmdOK = button(QStringLiteral("OK"), "cmdOK");
-    cmdCancel = button(QStringLiteral("&Cancel"), "cmdCancel");
+    cmdCheckAll = NamedButton(this, "cmdCheckAll", QStringLiteral("&Check All"));
+    cmdClearAll = NamedButton(this, "cmdClearAll", QStringLiteral("Clear &All"));
+    cmdOK = NamedButton(this, "cmdOK", QStringLiteral("OK"));
+    cmdCancel = NamedButton(this, "cmdCancel", QStringLiteral("&Cancel"));
 
     auto *grid = new QGridLayout(this);
     grid->addWidget(lstCateg, 0, 0, 2, 1);

@@ -1,4 +1,5 @@
 #include "frmImport.h"
+#include "shell/Controls.h"
 
 #include "navigator/frmMain.h"
 #include "repository/AppError.h"
@@ -131,16 +132,10 @@ frmImport::frmImport(QWidget *parent) : QDialog(parent)
         w->setObjectName(QLatin1String(name));
         return w;
     };
-    const auto button = [&](const char *name, const QString &text) {
-        auto *b = new QPushButton(text, this);
-        named(b, name);
-        b->setAutoDefault(false);
-        return b;
-    };
 
     txtPath = new QLineEdit(this);
     named(txtPath, "txtPath");
-    cmdBrowse = button("cmdBrowse", QStringLiteral("..."));
+    cmdBrowse = NamedButton(this, "cmdBrowse", QStringLiteral("..."), false);
     cmdBrowse->setToolTip(QStringLiteral("Browse"));
     txtDestination = new QLineEdit(this);
     named(txtDestination, "txtDestination");
@@ -152,23 +147,23 @@ frmImport::frmImport(QWidget *parent) : QDialog(parent)
     named(optDSNDep, "optDSNDep");
     optDSNSel = new QRadioButton(QStringLiteral("Import selected data sources"), this);
     named(optDSNSel, "optDSNSel");
-    cmdDSN = button("cmdDSN", QStringLiteral("..."));
+    cmdDSN = NamedButton(this, "cmdDSN", QStringLiteral("..."), false);
     cmdDSN->setToolTip(QStringLiteral("Browse"));
     optDepMacros = new QRadioButton(QStringLiteral("Import macros for selected reports"), this);
     named(optDepMacros, "optDepMacros");
     optSelMacros = new QRadioButton(QStringLiteral("Import selected macros"), this);
     named(optSelMacros, "optSelMacros");
-    cmdMacros = button("cmdMacros", QStringLiteral("..."));
+    cmdMacros = NamedButton(this, "cmdMacros", QStringLiteral("..."), false);
     cmdMacros->setToolTip(QStringLiteral("Browse"));
     chkRoles = new QCheckBox(QStringLiteral("Import security roles"), this);
     named(chkRoles, "chkRoles");
     chkUsers = new QCheckBox(QStringLiteral("Import users"), this);
     named(chkUsers, "chkUsers");
-    cmdCheckAll = button("cmdCheckAll", QStringLiteral("&Check All"));
-    cmdClearAll = button("cmdClearAll", QStringLiteral("Clear &All"));
-    cmdSyncronize = button("cmdSyncronize", QStringLiteral("Syncronize Reports"));
-    cmdExport = button("cmdExport", QStringLiteral("&Import"));
-    cmdClose = button("cmdClose", QStringLiteral("&Close"));
+    cmdCheckAll = NamedButton(this, "cmdCheckAll", QStringLiteral("&Check All"), false);
+    cmdClearAll = NamedButton(this, "cmdClearAll", QStringLiteral("Clear &All"), false);
+    cmdSyncronize = NamedButton(this, "cmdSyncronize", QStringLiteral("Syncronize Reports"), false);
+    cmdExport = NamedButton(this, "cmdExport", QStringLiteral("&Import"), false);
+    cmdClose = NamedButton(this, "cmdClose", QStringLiteral("&Close"), false);
     ProgressBar1 = new QProgressBar(this);
     named(ProgressBar1, "ProgressBar1");
     ProgressBar1->setVisible(false);

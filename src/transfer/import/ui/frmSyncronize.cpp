@@ -1,4 +1,5 @@
 #include "frmSyncronize.h"
+#include "shell/Controls.h"
 
 #include "repository/AppError.h"
 #include "shell/ErrorBox.h"
@@ -20,16 +21,10 @@ frmSyncronize::frmSyncronize(QWidget *parent) : QDialog(parent)
     lstRep->setRootIsDecorated(false);
     lstRep->setHeaderLabels({QStringLiteral("Source Report"), QStringLiteral("Destination Report")});
     lstRep->header()->setSectionResizeMode(QHeaderView::Stretch);
-    const auto button = [this](const char *name, const QString &text) {
-        auto *b = new QPushButton(text, this);
-        b->setObjectName(QLatin1String(name));
-        b->setAutoDefault(false);
-        return b;
-    };
-    cmdCheckAll = button("cmdCheckAll", QStringLiteral("&Check All"));
-    cmdClearAll = button("cmdClearAll", QStringLiteral("Clear &All"));
-    cmdOK = button("cmdOK", QStringLiteral("OK"));
-    cmdCancel = button("cmdCancel", QStringLiteral("&Cancel"));
+    cmdCheckAll = NamedButton(this, "cmdCheckAll", QStringLiteral("&Check All"), false);
+    cmdClearAll = NamedButton(this, "cmdClearAll", QStringLiteral("Clear &All"), false);
+    cmdOK = NamedButton(this, "cmdOK", QStringLiteral("OK"), false);
+    cmdCancel = NamedButton(this, "cmdCancel", QStringLiteral("&Cancel"), false);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(cmdCheckAll);
     buttons->addWidget(cmdClearAll);
