@@ -62,7 +62,9 @@ QSqlDatabase RepositorySession::openFileConnection(const QString &path, bool cre
         QDir().mkpath(QFileInfo(path).absolutePath());
         CreateDatabase(path);
     }
-    return PackageFile::openForWriting(path, m_dbPassword, m_connectionName);
+    QSqlDatabase db = PackageFile::openForWriting(path, m_dbPassword, m_connectionName);
+    Schema::ensureUserKey(db);
+    return db;
 }
 
 void RepositorySession::OpenFile(const QString &path, bool createIfMissing)
@@ -108,6 +110,7 @@ void RepositorySession::OpenServer(const QString &host, int port, const QString 
     }
     try {
         ensureServerLayout(db);
+        Schema::ensureUserKey(db);
     } catch (...) {
         db = QSqlDatabase();
         ResetConnection();
@@ -165,18 +168,27 @@ int RepositorySession::CurrentUserId()
         return m_currentUserId;
     QSqlDatabase db = Connection();
     const QString name = LoginName();
-    int appId = Sql::scalar(db, QStringLiteral("Select IdApp From ZAT_App Where AppName = ? Order By IdApp"),
-                            {QString::fromLatin1(Schema::ConsoleAppName)}).toInt();
-    if (appId == 0)
-        appId = Sql::insert(db, "ZAT_App", "IdApp", {{"AppName", QString::fromLatin1(Schema::ConsoleAppName)}});
-    int userId = Sql::scalar(db,
-                             QStringLiteral("Select IdUserApp From ZAT_UserApp Where IdApp = %1 And %2 = ? Order By IdUserApp")
-                                 .arg(appId).arg(Sql::userColumn()),
-                             {name}).toInt();
-    if (userId == 0)
-        userId = Sql::insert(db, "ZAT_UserApp", "IdUserApp",
-                             {{"IdApp", appId}, {"IdUser", 0}, {"User", name}, {"UserFName", name},
-                              {"UserLName", QString()}, {"Password", QString()}});
+    const QString app = QString::fromLatin1(Schema::ConsoleAppName);
+    // Two consoles may start together: each inserts only what is missing, then both take the
+    // lowest id, so they agree on one application and, through the unique key, one user row.
+    const QString appSql = QStringLiteral("Select Min(IdApp) From ZAT_App Where AppName = ?");
+    int appId = Sql::scalar(db, appSql, {app}).toInt();
+    if (appId == 0) {
+        Sql::insert(db, "ZAT_App", "IdApp", {{"AppName", app}});
+        appId = Sql::scalar(db, appSql, {app}).toInt();
+    }
+    const QString userSql =
+        QStringLiteral("Select Min(IdUserApp) From ZAT_UserApp Where IdApp = %1 And %2 = ?").arg(appId).arg(Sql::userColumn());
+    int userId = Sql::scalar(db, userSql, {name}).toInt();
+    if (userId == 0) {
+        Sql::exec(db,
+                  QStringLiteral("Insert Into ZAT_UserApp (IdApp, IdUser, %1, UserFName, UserLName, Password) "
+                                 "Values (%2, 0, ?, ?, ?, ?) On Conflict Do Nothing")
+                      .arg(Sql::userColumn())
+                      .arg(appId),
+                  {name, name, QString(), QString()});
+        userId = Sql::scalar(db, userSql, {name}).toInt();
+    }
     m_currentUserId = userId;
     return userId;
 }

@@ -108,6 +108,21 @@ const Table *table(const QString &name)
     return nullptr;
 }
 
+static QString ddlName(const QString &column);
+
+static const char UserKeyName[] = "UX_ZAT_UserApp_IdApp_User";
+
+QList<Index> indexes()
+{
+    QList<Index> out;
+    for (const Table &t : tables())
+        for (const QStringList &ix : t.indexes)
+            out.append({t.name, QStringLiteral("IX_%1_%2").arg(t.name, ix.join(QLatin1Char('_'))), ix, false});
+    out.append({QStringLiteral("ZAT_UserApp"), QString::fromLatin1(UserKeyName),
+                {QStringLiteral("IdApp"), QStringLiteral("User")}, true});
+    return out;
+}
+
 static QString sqlType(ColumnType type, bool pg)
 {
     switch (type) {
@@ -148,10 +163,14 @@ void create(const QSqlDatabase &db)
             for (const Column &c : t.columns)
                 cols << ddlName(c.name) + QLatin1Char(' ') + sqlType(c.type, pg);
             Sql::exec(db, QStringLiteral("Create Table %1 (%2)").arg(t.name, cols.join(QStringLiteral(", "))));
-            for (const QStringList &ix : t.indexes) {
-                const QString name = QStringLiteral("IX_%1_%2").arg(t.name, ix.join(QLatin1Char('_')));
-                Sql::exec(db, QStringLiteral("Create Index %1 On %2 (%3)").arg(name, t.name, ix.join(QStringLiteral(", "))));
-            }
+        }
+        for (const Index &ix : indexes()) {
+            QStringList cols;
+            for (const QString &c : ix.columns)
+                cols << ddlName(c);
+            Sql::exec(db, QStringLiteral("Create %1Index %2 On %3 (%4)")
+                              .arg(ix.unique ? QStringLiteral("Unique ") : QString(), ix.name, ix.table,
+                                   cols.join(QStringLiteral(", "))));
         }
         if (tx)
             d.commit();
@@ -192,6 +211,30 @@ void seed(const QSqlDatabase &db, const QString &password)
         if (tx)
             d.rollback();
         throw;
+    }
+}
+
+bool ensureUserKey(const QSqlDatabase &db)
+{
+    const QString user = Sql::userColumn();
+    try {
+        const QString present = Sql::isPostgres(db)
+            ? QStringLiteral("Select count(*) From pg_indexes Where schemaname = current_schema() And indexname = ?")
+            : QStringLiteral("Select count(*) From sqlite_master Where type = 'index' And name = ?");
+        const QString name = QString::fromLatin1(UserKeyName);
+        if (Sql::scalar(db, present, {Sql::isPostgres(db) ? name.toLower() : name}).toInt() > 0)
+            return true;
+        const QVariant twin = Sql::scalar(db, QStringLiteral("Select IdApp From ZAT_UserApp Where %1 Is Not Null "
+                                                             "Group By IdApp, %1 Having count(*) > 1").arg(user));
+        if (twin.isValid() && !twin.isNull())
+            return false;
+        Sql::exec(db, QStringLiteral("Create Unique Index If Not Exists %1 On ZAT_UserApp (IdApp, %2)")
+                          .arg(QString::fromLatin1(UserKeyName), user));
+        return true;
+    } catch (const AppError &) {
+        // A login without the right to create it, or another console creating it right now:
+        // the rows are still found by their lowest id.
+        return false;
     }
 }
 

@@ -36,6 +36,15 @@ struct Table {
 const QList<Table> &tables();
 const Table *table(const QString &name);
 
+// Every index of the layout with the name it is created under.
+struct Index {
+    QString table;
+    QString name;
+    QStringList columns;
+    bool unique = false;
+};
+QList<Index> indexes();
+
 // Format marker kept in every database this program creates.
 inline constexpr const char *FormatName = "Velmora repository";
 inline constexpr int FormatVersion = 1;
@@ -52,6 +61,11 @@ void seed(const QSqlDatabase &db, const QString &password);
 // The tables and columns of the layout that the database lacks ("ZAT_Var.Caption"); empty when complete.
 QStringList missingLayout(const QSqlDatabase &db);
 bool hasLayout(const QSqlDatabase &db);
+
+// The administrator rows' unique key (application, user name): two consoles starting together
+// then find one row. Created when missing and the table holds no twins; false when it is absent
+// (twins, or no right to create it), in which case the lowest id of a name is the one used.
+bool ensureUserKey(const QSqlDatabase &db);
 
 // After rows were written with explicit ids, moves the identity counters past them (PostgreSQL).
 void syncIdentities(const QSqlDatabase &db);
