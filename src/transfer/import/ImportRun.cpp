@@ -448,6 +448,7 @@ void ImportRun::run(const QSqlDatabase &package)
         if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
             m_raw = *static_cast<sqlite3 *const *>(handle.constData());
     }
+    PackageFile::checkValues(package, m_postgres);
     loadPackage(package);
 
     const int k = int(m_opt.reportIds.size());
