@@ -478,7 +478,7 @@ private Q_SLOTS:
             QCOMPARE(p.count("Select count(*) From ZAT_Macros"), 3);
             QCOMPARE(p.count("Select count(*) From ZAT_Role"), 1);
         }
-        // A failing role step ends the run; what was written stays, codes included.
+        // A failing role step ends the run: no package, and no code reaches the repository.
         Sql::exec(repo, QStringLiteral("Drop Table ZAT_Role"));
         Recorder rec;
         ExportOptions o = options({s.gamma, s.hidden});
@@ -493,11 +493,9 @@ private Q_SLOTS:
         QCOMPARE(rec.values.last().first, 0);
         QVERIFY(rec.texts.contains("99% Exporting security roles ..."));
         QVERIFY(!rec.texts.contains("100% Exporting users ..."));
-        Package p(o.packagePath);
-        QCOMPARE(p.ids("Select IdReport From ZAT_Report Order By IdReport"), (QList<int>{s.gamma, s.hidden}));
-        QCOMPARE(p.count("Select count(*) From ZAT_Role_Report"), 2);
-        QVERIFY(isCode(codeOf(repo, s.hidden)));
-        QCOMPARE(codeOf(repo, s.hidden), codeOf(p.db, s.hidden));
+        QVERIFY(!QFileInfo::exists(o.packagePath));
+        QCOMPARE(QDir(QFileInfo(o.packagePath).path()).entryList({QStringLiteral("*.tmp")}, QDir::Files), QStringList());
+        QCOMPARE(codeOf(repo, s.hidden), QString());
     }
 
     void badPackagePath()

@@ -1,15 +1,18 @@
 #include "Commands.h"
 
+#include "repository/FileReplacement.h"
 #include "repository/PackageFile.h"
 #include "repository/RepositorySession.h"
 
+#include <QFileInfo>
 #include <QMap>
 #include <QTextStream>
 
 QString InitUsage()
 {
     return QStringLiteral("  init --repository PATH\n"
-                          "      create an empty file repository at PATH (\".mdb\" is appended when missing)\n");
+                          "      create an empty file repository at PATH (\".mdb\" is appended when missing);\n"
+                          "      an existing file is never replaced\n");
 }
 
 int InitCommand(const QStringList &args)
@@ -25,10 +28,18 @@ int InitCommand(const QStringList &args)
         return 2;
     }
     const QString path = PackageFile::withMdbExtension(opts.value(QStringLiteral("--repository")));
+    if (QFileInfo::exists(path) || QFileInfo(path).isSymLink()) {
+        PrintError(QStringLiteral("velmora-transfer init: '%1' already exists; nothing was changed.").arg(path));
+        return 1;
+    }
     RepositorySession session;
+    {
+        // Written beside the path and moved there whole: a failure leaves no half repository.
+        FileReplacement file(path);
+        session.CreateDatabase(file.temporaryPath());
+        file.commit(false);
+    }
     session.setDatabasePath(path);
-    session.ResetConnection();
-    session.CreateDatabase(QString());
     session.OpenFile(path); // proves the new file opens as a repository
     QTextStream(stdout) << path << Qt::endl;
     return 0;

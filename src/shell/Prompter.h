@@ -22,8 +22,10 @@ public:
                               bool *ok = nullptr) = 0;
     // Filters are given as "Description (*.ext)|*.ext|..."; an empty result means cancelled.
     virtual QString openFile(const QString &title, const QString &filter, const QString &initialPath = {}) = 0;
+    // askBeforeReplacing false: the dialog takes an existing file without a question, because
+    // the caller asks its own (through message) after checking what the file is.
     virtual QString saveFile(const QString &title, const QString &filter, const QString &defaultSuffix,
-                             const QString &initialPath = {}) = 0;
+                             const QString &initialPath = {}, bool askBeforeReplacing = true) = 0;
 };
 
 Prompter &prompter();

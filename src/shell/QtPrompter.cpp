@@ -78,10 +78,11 @@ QString QtPrompter::openFile(const QString &title, const QString &filter, const 
 }
 
 QString QtPrompter::saveFile(const QString &title, const QString &filter, const QString &defaultSuffix,
-                             const QString &initialPath)
+                             const QString &initialPath, bool askBeforeReplacing)
 {
     QFileDialog dialog(QApplication::activeWindow(), title, initialPath, qtFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !askBeforeReplacing);
     QString suffix = defaultSuffix;
     suffix.remove(QLatin1Char('*')).remove(QLatin1Char('.'));
     if (!suffix.isEmpty())

@@ -10,7 +10,7 @@ public:
     QString inputText(const QString &prompt, const QString &title, const QString &defaultText, bool *ok) override;
     QString openFile(const QString &title, const QString &filter, const QString &initialPath) override;
     QString saveFile(const QString &title, const QString &filter, const QString &defaultSuffix,
-                     const QString &initialPath) override;
+                     const QString &initialPath, bool askBeforeReplacing) override;
 
     // "Text files (*.txt)|*.txt|All (*.*)|*.*" -> Qt's "Text files (*.txt);;All (*.*)"
     static QString qtFilter(const QString &filter);

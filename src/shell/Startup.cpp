@@ -4,16 +4,19 @@
 #include "ConnectDialog.h"
 #include "ErrorBox.h"
 #include "Prompter.h"
+#include "ReplaceQuestion.h"
 #include "Settings.h"
 #include "frmOpen.h"
 #include "frmSplash.h"
 #include "navigator/frmMain.h"
 #include "reportengine/ReportEngine.h"
+#include "repository/FileReplacement.h"
 #include "repository/PackageFile.h"
 #include "repository/RepositorySession.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 
 QPair<QString, QString> StatusPanels(const RepositorySession &session)
 {
@@ -66,15 +69,22 @@ void NewDatabaseCommand(frmMain *main)
 {
     try {
         RepositorySession &session = App::session();
-        const QString chosen = prompter().saveFile(QStringLiteral("Enter DB name and DB path ..."),
-                                                   QStringLiteral("Microsoft Access Database (*.mdb)|*.mdb"),
-                                                   QStringLiteral("*.mdb"));
+        const QString title = QStringLiteral("Enter DB name and DB path ...");
+        const QString chosen = prompter().saveFile(title, QStringLiteral("Microsoft Access Database (*.mdb)|*.mdb"),
+                                                   QStringLiteral("*.mdb"), QString(), false);
         if (chosen.isEmpty())
             return; // cancelled: reported as an error, which this command swallows
         const QString path = WithMdbExtension(chosen);
+        // A repository or any file of another kind is never wiped; a package only when confirmed.
+        if (!MayReplaceWithNewFile(path, title))
+            return;
+        {
+            FileReplacement file(path);
+            session.CreateDatabase(file.temporaryPath());
+            file.commit();
+        }
         session.setDatabasePath(path);
         session.ResetConnection();
-        session.CreateDatabase(QString());
         SaveSetting(QStringLiteral("DB"), QStringLiteral("DBPath"), path);
         SaveSetting(QStringLiteral("DB"), QStringLiteral("TipDB"), QStringLiteral("1"));
         session.setDatabaseKind(RepositorySession::FileDatabase);

@@ -41,7 +41,7 @@ QString ScriptedPrompter::openFile(const QString &title, const QString &filter, 
 }
 
 QString ScriptedPrompter::saveFile(const QString &title, const QString &filter, const QString &defaultSuffix,
-                                   const QString &)
+                                   const QString &, bool)
 {
     calls.append({QStringLiteral("save"), {}, title, Icon::None, Buttons::Ok, filter, defaultSuffix});
     return files.isEmpty() ? QString() : files.dequeue();

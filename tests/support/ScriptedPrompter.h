@@ -38,5 +38,5 @@ public:
     QString inputText(const QString &prompt, const QString &title, const QString &defaultText, bool *ok) override;
     QString openFile(const QString &title, const QString &filter, const QString &initialPath) override;
     QString saveFile(const QString &title, const QString &filter, const QString &defaultSuffix,
-                     const QString &initialPath) override;
+                     const QString &initialPath, bool askBeforeReplacing) override;
 };

@@ -2,6 +2,7 @@
 
 #include "ExportRows.h"
 #include "SyncCode.h"
+#include "repository/FileReplacement.h"
 #include "repository/PackageFile.h"
 #include "repository/RepositorySession.h"
 #include "repository/Schema.h"
@@ -9,8 +10,12 @@
 
 #include <QAtomicInt>
 #include <QDate>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QThread>
 #include <QSqlDriver>
+#include <algorithm>
+#include <optional>
 #include <cmath>
 
 using namespace ExportRows;
@@ -62,13 +67,7 @@ void ExportRun::yield()
 
 void ExportRun::run()
 {
-    auto finish = [this]() {
-        m_writer.reset();
-        if (m_package.isOpen())
-            m_package.commit();
-        m_package = QSqlDatabase();
-        PackageFile::close(m_packageConnection);
-    };
+    std::optional<FileReplacement> file;
     try {
         m_repo = m_session.Connection();
         // Creating the package replaces the file at its path: never the repository's own file.
@@ -79,10 +78,15 @@ void ExportRun::run()
                                QStringLiteral("The package '%1' cannot replace the repository it is exported from.")
                                    .arg(m_options.packagePath));
         }
-        m_session.CreateDatabase(m_options.packagePath);
-        m_package = PackageFile::openForWriting(m_options.packagePath, PackagePassword, m_packageConnection);
+        PackageFile::checkReplaceable(m_options.packagePath);
+        // The package is written beside its target and takes its place only once complete, so a
+        // failed or killed run leaves the previous package whole.
+        file.emplace(m_options.packagePath);
+        m_session.CreateDatabase(file->temporaryPath());
+        m_package = PackageFile::openForWriting(file->temporaryPath(), PackagePassword, m_packageConnection);
         m_setBased = attachRepository();
-        m_package.transaction();
+        if (!m_package.transaction())
+            throw AppError(ErrorNumber::Database, m_package.lastError().text(), QStringLiteral("Velmora package"));
         m_writer = std::make_unique<Writer>(m_package);
         preparePackage();
 
@@ -112,31 +116,50 @@ void ExportRun::run()
             yield();
             exportUsers();
         }
-        if (m_setBased) {
-            // The package connection reads the repository until it commits, so the codes can
-            // only reach the repository once the package is closed.
-            finish();
-            flushCodes();
-        }
+        commitPackage();
+        // Only a complete package gives codes to the repository; a report that took a code from
+        // another run meanwhile keeps it, and this package carries that code too.
+        writeBackCodes();
+        closePackage();
+        file->commit();
         setProgress(0);
-        status(QStringLiteral("Operation completed successfully."));
-        finish();
+        status(m_stepFailed ? QStringLiteral("Operation completed with errors.")
+                            : QStringLiteral("Operation completed successfully."));
     } catch (const std::exception &failure) {
         const AppError *known = dynamic_cast<const AppError *>(&failure);
         const AppError error = known ? *known : AppError(ErrorNumber::Generic, QString::fromLocal8Bit(failure.what()));
-        // Codes already in the package must reach the repository too, or the two would disagree.
-        if (m_setBased)
-            finish();
-        try {
-            flushCodes();
-        } catch (const std::exception &) {
-        }
-        finish();
+        closePackage();
+        file.reset(); // the unfinished package goes once its connection is closed
         setProgress(0);
         status(error.description);
         if (known)
             throw;
         throw error;
+    }
+}
+
+void ExportRun::closePackage()
+{
+    m_writer.reset();
+    if (m_package.isOpen() && m_package.driver()->hasFeature(QSqlDriver::Transactions))
+        m_package.rollback(); // nothing once committed; an unfinished package is thrown away
+    m_package = QSqlDatabase();
+    PackageFile::close(m_packageConnection);
+}
+
+void ExportRun::commitPackage()
+{
+    m_writer.reset();
+    if (!m_package.commit())
+        throw AppError(ErrorNumber::Database,
+                       QStringLiteral("The package could not be completed: ") + m_package.lastError().databaseText(),
+                       QStringLiteral("Velmora package"));
+    if (m_setBased) {
+        try {
+            Sql::exec(m_package, QStringLiteral("Detach Database velmora_src"));
+        } catch (const AppError &) {
+            // Still attached: the package's own tables are all that is touched from here on.
+        }
     }
 }
 
@@ -229,8 +252,6 @@ void ExportRun::exportReports()
         }
         if (bulk)
             copyReportChildren(chunk);
-        if (!m_setBased)
-            flushCodes();
     }
 }
 
@@ -483,14 +504,50 @@ void ExportRun::copyCategoryChain(int C)
     }
 }
 
-void ExportRun::flushCodes()
+void ExportRun::writeBackCodes()
 {
     if (m_pendingCodes.isEmpty())
         return;
+    // Another export may be reading a file repository in its own long transaction. Waiting for
+    // it while holding the lock that precedes a write would stall that reader too, so the write
+    // gives up at once and is tried again until the reader is done.
+    const bool file = !Sql::isPostgres(m_repo);
+    const int timeout = file ? Sql::scalar(m_repo, QStringLiteral("PRAGMA busy_timeout")).toInt() : 0;
+    if (file)
+        Sql::exec(m_repo, QStringLiteral("PRAGMA busy_timeout = 50"));
+    auto restore = [&] {
+        if (file)
+            QSqlQuery(m_repo).exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(timeout));
+    };
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        try {
+            writeBackCodesOnce();
+            break;
+        } catch (const AppError &e) {
+            if (!file || !e.description.contains(QLatin1String("locked")) || waited.elapsed() > 120000) {
+                restore();
+                throw;
+            }
+        }
+        QThread::msleep(20);
+    }
+    restore();
+    m_pendingCodes.clear();
+}
+
+void ExportRun::writeBackCodesOnce()
+{
+    QHash<int, QString> drawn;
+    for (const auto &[reportId, code] : std::as_const(m_pendingCodes))
+        drawn.insert(reportId, code);
+    QHash<int, QString> kept; // reports whose code came from another run
     const bool tx = m_repo.transaction();
     try {
         QSqlQuery q(m_repo);
-        if (!q.prepare(QStringLiteral("Update ZAT_Report Set SyncronizeCode = ? Where IdReport = ?")))
+        if (!q.prepare(QStringLiteral("Update ZAT_Report Set SyncronizeCode = ? Where IdReport = ? "
+                                      "And (SyncronizeCode Is Null Or SyncronizeCode = '')")))
             throw AppError(ErrorNumber::Database, q.lastError().text());
         for (const auto &[reportId, code] : std::as_const(m_pendingCodes)) {
             q.bindValue(0, code);
@@ -498,12 +555,31 @@ void ExportRun::flushCodes()
             if (!q.exec())
                 throw AppError(ErrorNumber::Database, q.lastError().databaseText(), QStringLiteral("Velmora repository"));
         }
+        QList<int> ids = drawn.keys();
+        std::sort(ids.begin(), ids.end());
+        for (const QList<int> &chunk : chunks(ids))
+            for (const Row &r : rows(m_repo, QStringLiteral("Select IdReport, SyncronizeCode From ZAT_Report Where IdReport ")
+                                                 + Sql::idList(chunk))) {
+                const QString now = value(r, "SyncronizeCode").toString();
+                if (!now.isEmpty() && now != drawn.value(id(r, "IdReport")))
+                    kept.insert(id(r, "IdReport"), now);
+            }
+        if (!kept.isEmpty()) {
+            if (!m_package.transaction())
+                throw AppError(ErrorNumber::Database, m_package.lastError().text(), QStringLiteral("Velmora package"));
+            for (auto it = kept.cbegin(); it != kept.cend(); ++it)
+                Sql::exec(m_package, QStringLiteral("Update ZAT_Report Set SyncronizeCode = ? Where IdReport = %1").arg(it.key()),
+                          {it.value()});
+            if (!m_package.commit())
+                throw AppError(ErrorNumber::Database,
+                               QStringLiteral("The package could not be completed: ") + m_package.lastError().databaseText(),
+                               QStringLiteral("Velmora package"));
+        }
         if (tx && !m_repo.commit())
-            throw AppError(ErrorNumber::Database, m_repo.lastError().text());
+            throw AppError(ErrorNumber::Database, m_repo.lastError().text(), QStringLiteral("Velmora repository"));
     } catch (...) {
         if (tx)
             m_repo.rollback();
         throw;
     }
-    m_pendingCodes.clear();
 }

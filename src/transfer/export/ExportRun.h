@@ -29,8 +29,9 @@ QList<int> ReportMacroIds(const QSqlDatabase &db, const QList<int> &reportIds);
 QList<int> MacroDependences(const QSqlDatabase &db, int start);
 
 // One export run: creates the package, copies the chosen reports with their rows and folders,
-// then macros, data sources, roles and users. Everything is written in one transaction that is
-// committed when the run ends, also when it fails, so that what was written stays.
+// then macros, data sources, roles and users. The package is written under a temporary name in
+// one transaction and takes the target's place only when complete; new codes reach the
+// repository only then. A failed run leaves the target and the repository as they were.
 class ExportRun {
 public:
     ExportRun(RepositorySession &session, ExportOptions options, TransferProgress *progress = nullptr);
@@ -56,7 +57,10 @@ private:
     void exportReports();
     void exportReport(int reportId, const ExportRows::Row *report);
     void copyCategoryChain(int categoryId);
-    void flushCodes();
+    void commitPackage();
+    void writeBackCodes();
+    void writeBackCodesOnce();
+    void closePackage();
     bool attachRepository();
     QString sourceColumn(const QString &table, const QString &column, const QString &fallback);
     void copyReportChildren(const QList<int> &reportIds);
@@ -93,6 +97,7 @@ private:
     QList<int> m_macroIds, m_dataSourceIds;
     QList<int> m_roleIds;
     bool m_roleIdsRead = false;
+    bool m_stepFailed = false; // the macro step reported a failure
     // An SQLite repository attached to the package connection: bulk child rows move set-based.
     bool m_setBased = false;
     QHash<QString, QStringList> m_sourceColumns; // table -> its columns in the repository

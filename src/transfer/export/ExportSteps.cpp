@@ -128,6 +128,7 @@ void ExportRun::exportMacros()
     // The run goes on whatever happens here; each failure is handed to the caller, and once the
     // macros are chosen a failing statement only loses its own rows.
     auto report = [this](const AppError &e) {
+        m_stepFailed = true;
         if (onStepFailure)
             onStepFailure(e, QStringLiteral("ExportMacros()"));
     };

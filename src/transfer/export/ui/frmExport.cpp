@@ -7,6 +7,7 @@
 #include "shell/ErrorBox.h"
 #include "shell/ItemData.h"
 #include "shell/Prompter.h"
+#include "shell/ReplaceQuestion.h"
 #include "transfer/export/ExportRun.h"
 #include "transfer/export/ExportTree.h"
 
@@ -254,11 +255,15 @@ void frmExport::twRep_DblClick()
 
 void frmExport::cmdBrowse_Click()
 {
-    const QString file = prompter().saveFile(QStringLiteral("Enter file name and path ..."),
-                                             QStringLiteral("Microsoft Access Database(*.mdb)|*.mdb"),
-                                             QStringLiteral("*.mdb"), txtPath->text());
-    if (!file.isEmpty())
-        txtPath->setText(file);
+    const QString title = QStringLiteral("Enter file name and path ...");
+    const QString file = prompter().saveFile(title, QStringLiteral("Microsoft Access Database(*.mdb)|*.mdb"),
+                                             QStringLiteral("*.mdb"), txtPath->text(), false);
+    if (file.isEmpty())
+        return;
+    // Only a package may be replaced, and only when the user says so.
+    if (!MayReplaceWithNewFile(file, title))
+        return;
+    txtPath->setText(file);
 }
 
 void frmExport::cmdMacros_Click()
