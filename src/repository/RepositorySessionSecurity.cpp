@@ -51,6 +51,20 @@ bool exists(const QSqlDatabase &db, const QString &table, const QString &idColum
                              .toInt() > 0;
 }
 
+// Renames the row `id` of a table whose names are unique; false for a blank or taken name or a
+// row that is gone.
+bool renameUnique(const QSqlDatabase &db, const char *table, const char *idColumn, const char *nameColumn, int id,
+                  const QString &name)
+{
+    if (name.trimmed().isEmpty() || !exists(db, table, idColumn, id)
+        || nameTaken(db, QStringLiteral("Select %1, %2 From %3").arg(QLatin1String(idColumn), QLatin1String(nameColumn),
+                                                                     QLatin1String(table)),
+                     name, id))
+        return false;
+    Sql::update(db, table, {{nameColumn, name}}, idColumn, id);
+    return true;
+}
+
 } // namespace
 
 QSqlQuery RepositorySession::GetApplicationRows()
@@ -68,12 +82,7 @@ int RepositorySession::AddApplication(const QString &name)
 
 bool RepositorySession::RenameApplication(int idApp, const QString &name)
 {
-    QSqlDatabase db = Connection();
-    if (name.trimmed().isEmpty() || !exists(db, "ZAT_App", "IdApp", idApp)
-        || nameTaken(db, QStringLiteral("Select IdApp, AppName From ZAT_App"), name, idApp))
-        return false;
-    Sql::update(db, "ZAT_App", {{"AppName", name}}, "IdApp", idApp);
-    return true;
+    return renameUnique(Connection(), "ZAT_App", "IdApp", "AppName", idApp, name);
 }
 
 int RepositorySession::ConsoleApplicationId()
@@ -131,12 +140,7 @@ int RepositorySession::AddRole(const QString &name)
 
 bool RepositorySession::RenameRole(int idRole, const QString &name)
 {
-    QSqlDatabase db = Connection();
-    if (name.trimmed().isEmpty() || !exists(db, "ZAT_Role", "IdRole", idRole)
-        || nameTaken(db, QStringLiteral("Select IdRole, Role From ZAT_Role"), name, idRole))
-        return false;
-    Sql::update(db, "ZAT_Role", {{"Role", name}}, "IdRole", idRole);
-    return true;
+    return renameUnique(Connection(), "ZAT_Role", "IdRole", "Role", idRole, name);
 }
 
 bool RepositorySession::DeleteRole(int idRole)
