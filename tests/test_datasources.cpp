@@ -1,7 +1,6 @@
 #include "ScriptedPrompter.h"
 #include "TestDb.h"
 
-#include "datasources/AnsiText.h"
 #include "datasources/VariablesGrid.h"
 #include "datasources/frmDS.h"
 #include "datasources/frmDSN.h"
@@ -12,10 +11,13 @@
 #include "repository/Sql.h"
 #include "shell/AppState.h"
 #include "shell/ItemData.h"
+#include "shell/TextFile.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QHeaderView>
+#include <QScrollBar>
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -94,6 +96,25 @@ void typeCell(VariablesGrid *g, int row, int col, const QString &text)
 {
     g->setCurrentCell(row, col);
     g->item(row - 1, col)->setText(text); // as an in-place edit commits it
+}
+
+// A mouse click on a list row or a grid cell, where the user clicks.
+void clickRow(QTreeWidget *list, QTreeWidgetItem *item)
+{
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+}
+
+void clickCell(VariablesGrid *g, int row, int col)
+{
+    QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, g->visualRect(g->model()->index(row - 1, col)).center());
+}
+
+void showActive(QWidget *w)
+{
+    w->show();
+    w->activateWindow();
+    if (!QTest::qWaitForWindowActive(w))
+        qWarning("window not active");
 }
 
 } // namespace
@@ -316,7 +337,7 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, text);
-        QCOMPARE(AnsiText::decode(bytes), text);
+        QCOMPARE(TextFile::decode(bytes), text);
     }
 
     void ansiRoundTrip_data()
@@ -332,14 +353,12 @@ private Q_SLOTS:
     {
         QFETCH(QString, text);
         QFETCH(bool, cp1252);
-        const QByteArray bytes = AnsiText::encode(text);
+        const QByteArray bytes = TextFile::encode(text);
         QCOMPARE(!bytes.startsWith("\xEF\xBB\xBF"), cp1252);
-        QCOMPARE(AnsiText::decode(bytes), text);
+        QCOMPARE(TextFile::decode(bytes), text);
         const QString path = TestDb::tempDir() + "/rt.txt";
-        QVERIFY(AnsiText::writeFile(path, text));
-        QString back;
-        QVERIFY(AnsiText::readFile(path, back));
-        QCOMPARE(back, text);
+        TextFile::write(path, text);
+        QCOMPARE(TextFile::read(path), text);
     }
 
     // ---- windows
@@ -581,12 +600,15 @@ private Q_SLOTS:
         QCOMPARE(g->TextMatrix(3, 0), QStringLiteral("6"));
         QCOMPARE(g->RowValue(3), 0);
 
-        // A data source without variables: header and blank row; the first typed gets 1.
+        // A data source without variables: header and blank row; the first typed gets 1. (The
+        // typed "third" is dropped, as the user answers.)
+        p.answers.enqueue(Prompter::Answer::No);
         w.lstDSN->setCurrentItem(w.lstDSN->topLevelItem(1));
         QCOMPARE(w.shownDataSource(), empty);
         QCOMPARE(g->Rows(), 2);
         typeCell(g, 1, 3, "caption first");
         QCOMPARE(g->TextMatrix(1, 0), QStringLiteral("1"));
+        typeCell(g, 1, 1, "first");
         typeCell(g, 2, 1, "next");
         QCOMPARE(g->TextMatrix(2, 0), QStringLiteral("2"));
         g->setCurrentCell(2, 2);
@@ -605,7 +627,7 @@ private Q_SLOTS:
         QCOMPARE(rows[1].Type.toInt(), 2);
         QCOMPARE(rows[1].SortNr.toInt(), 2);
         QCOMPARE(g->RowValue(2), rows[1].IdVar); // ids written back
-        QVERIFY(p.calls.isEmpty());
+        QCOMPARE(p.calls.size(), 1); // only whether to save "third"
     }
 
     void moveRows()
@@ -758,9 +780,13 @@ private Q_SLOTS:
         p.files.enqueue(out);
         keyExport->trigger();
         QCOMPARE(p.last().defaultText, QStringLiteral("txt"));
-        QString back;
-        QVERIFY(AnsiText::readFile(out, back));
-        QCOMPARE(back, QStringLiteral("Select 'ș' -- 日本 €"));
+        QCOMPARE(TextFile::read(out), QStringLiteral("Select 'ș' -- 日本 €"));
+
+        // A file that cannot be written is reported, as the macro export reports it.
+        p.files.enqueue(TestDb::tempDir() + "/no/such/folder/out.txt");
+        keyExport->trigger();
+        QCOMPARE(p.last().icon, Prompter::Icon::Critical);
+        QVERIFY(p.last().text.contains("Cannot write the file"));
 
         keyNew->trigger();
         QCOMPARE(memo.txtEdit->toPlainText(), QString());
@@ -960,6 +986,189 @@ private Q_SLOTS:
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0].IdVar, b);
         Q_UNUSED(c);
+    }
+
+    // ---- what an administrator does with the window, on both back-ends
+
+    void clearedTypeIsStoredAsString_data() { TestDb::addBackends(); }
+    void clearedTypeIsStoredAsString()
+    {
+        QFETCH(QString, backend);
+        ScriptedPrompter p;
+        RepositorySession &s = TestDb::freshAppSession(backend);
+        const int ds = addDataSource(s, "ds");
+        const int v = addVariable(s, ds, "when", 1);
+        Sql::exec(s.Connection(), QStringLiteral("Update ZAT_Var Set Type = 3 Where IdVar = %1").arg(v));
+        frmDSN w;
+        showActive(&w);
+        VariablesGrid *g = w.grdVariabile;
+        QCOMPARE(g->TextMatrix(1, 2), QStringLiteral("Date"));
+        clickCell(g, 1, 2);
+        QTest::keyClick(g, Qt::Key_Delete);
+        QCOMPARE(g->TextMatrix(1, 2), QString());
+        QTest::mouseClick(w.cmdSave, Qt::LeftButton);
+        QVERIFY(!w.isVisible());
+        QCOMPARE(s.GetVariableRows(ds).first().Type.toInt(), 1);
+        QVERIFY(p.calls.isEmpty());
+    }
+
+    void variablesNeedNamesOfTheirOwn_data() { TestDb::addBackends(); }
+    void variablesNeedNamesOfTheirOwn()
+    {
+        QFETCH(QString, backend);
+        ScriptedPrompter p;
+        RepositorySession &s = TestDb::freshAppSession(backend);
+        const int ds = addDataSource(s, "ds");
+        addVariable(s, ds, "Client", 1);
+        frmDSN w;
+        showActive(&w);
+        VariablesGrid *g = w.grdVariabile;
+        typeCell(g, 2, 3, "a caption, no name");
+        typeCell(g, 3, 1, "client "); // the same name, as the report binds it
+        typeCell(g, 4, 1, "other");
+        QTest::mouseClick(w.cmdSave, Qt::LeftButton);
+        QCOMPARE(p.messages(), QStringList{"Variables are bound by their names: every variable needs a name of its own.\r"
+                                           "Row 2 has no name.\r"
+                                           "Rows 1 and 3 are named 'Client'."});
+        QCOMPARE(p.last().icon, Prompter::Icon::Exclamation);
+        QVERIFY(w.isVisible()); // what was typed stays on screen
+        QCOMPARE(g->Row(), 2);
+        QCOMPARE(variableNames(s, ds), QStringList{"Client"});
+
+        typeCell(g, 2, 1, "Period");
+        typeCell(g, 3, 1, "Region");
+        p.clear();
+        QTest::mouseClick(w.cmdSave, Qt::LeftButton);
+        QVERIFY(p.calls.isEmpty());
+        QVERIFY(!w.isVisible());
+        QCOMPARE(variableNames(s, ds), (QStringList{"Client", "Period", "Region", "other"}));
+    }
+
+    void leavingUnsavedVariablesAsks_data() { TestDb::addBackends(); }
+    void leavingUnsavedVariablesAsks()
+    {
+        QFETCH(QString, backend);
+        ScriptedPrompter p;
+        RepositorySession &s = TestDb::freshAppSession(backend);
+        const int first = addDataSource(s, "a first");
+        const int second = addDataSource(s, "b second");
+        addVariable(s, first, "v", 1);
+        frmDSN w;
+        showActive(&w);
+        VariablesGrid *g = w.grdVariabile;
+        const QString question = QStringLiteral("The variables of data source 'a first' were changed.\r"
+                                                "Do you want to save the changes?");
+
+        // Choosing another data source without a change asks nothing.
+        clickRow(w.lstDSN, w.lstDSN->topLevelItem(1));
+        QCOMPARE(w.shownDataSource(), second);
+        clickRow(w.lstDSN, w.lstDSN->topLevelItem(0));
+        QVERIFY(p.calls.isEmpty());
+
+        // Cancel: the list goes back and the typed row stays.
+        typeCell(g, 2, 1, "typed");
+        p.answers.enqueue(Prompter::Answer::Cancel);
+        clickRow(w.lstDSN, w.lstDSN->topLevelItem(1));
+        QCOMPARE(p.messages(), QStringList{question});
+        QCOMPARE(p.last().buttons, Prompter::Buttons::YesNoCancel);
+        QCOMPARE(p.last().icon, Prompter::Icon::Question);
+        QCOMPARE(w.lstDSN->currentItem(), w.lstDSN->topLevelItem(0));
+        QCOMPARE(w.shownDataSource(), first);
+        QCOMPARE(g->TextMatrix(2, 1), QStringLiteral("typed"));
+
+        // Yes: stored, then the other data source is shown.
+        p.answers.enqueue(Prompter::Answer::Yes);
+        clickRow(w.lstDSN, w.lstDSN->topLevelItem(1));
+        QCOMPARE(w.shownDataSource(), second);
+        QCOMPARE(variableNames(s, first), (QStringList{"v", "typed"}));
+
+        // No: dropped, as before.
+        typeCell(g, 1, 1, "dropped");
+        p.answers.enqueue(Prompter::Answer::No);
+        clickRow(w.lstDSN, w.lstDSN->topLevelItem(0));
+        QCOMPARE(w.shownDataSource(), first);
+        QCOMPARE(variableNames(s, second), QStringList{});
+
+        // A variable deleted but not saved counts too; Close asks, Cancel keeps the window.
+        g->setCurrentCell(1, 1);
+        QTest::mouseClick(w.cmdDelVar, Qt::LeftButton);
+        QCOMPARE(g->Rows(), 3);
+        p.clear();
+        p.answers.enqueue(Prompter::Answer::Cancel);
+        QTest::mouseClick(w.cmdClose, Qt::LeftButton);
+        QCOMPARE(p.messages(), QStringList{question});
+        QVERIFY(w.isVisible());
+        p.answers.enqueue(Prompter::Answer::No);
+        QTest::keyClick(&w, Qt::Key_Escape);
+        QVERIFY(!w.isVisible());
+        QCOMPARE(variableNames(s, first), (QStringList{"v", "typed"}));
+    }
+
+    void deletingVariablesHasAVisibleWay_data() { TestDb::addBackends(); }
+    void deletingVariablesHasAVisibleWay()
+    {
+        QFETCH(QString, backend);
+        ScriptedPrompter p;
+        RepositorySession &s = TestDb::freshAppSession(backend);
+        const int ds = addDataSource(s, "ds");
+        addVariable(s, ds, "a", 1);
+        addVariable(s, ds, "b", 2);
+        addVariable(s, ds, "c", 3);
+        frmDSN w;
+        showActive(&w);
+        VariablesGrid *g = w.grdVariabile;
+        QVERIFY(w.cmdDelVar->isEnabled() && !w.cmdDelVar->toolTip().isEmpty());
+        QVERIFY(g->actions().contains(w.mnuDeleteVariable));
+
+        clickCell(g, 2, 1);
+        QTest::mouseClick(w.cmdDelVar, Qt::LeftButton);
+        clickCell(g, 1, 3);
+        w.mnuDeleteVariable->trigger();
+        clickCell(g, 2, 1); // the blank row stays
+        QTest::mouseClick(w.cmdDelVar, Qt::LeftButton);
+        QCOMPARE(g->Rows(), 3);
+        QTest::mouseClick(w.cmdSave, Qt::LeftButton);
+        QCOMPARE(variableNames(s, ds), QStringList{"c"});
+        QVERIFY(p.calls.isEmpty());
+    }
+
+    void layoutAndKeys()
+    {
+        ScriptedPrompter p;
+        RepositorySession &s = TestDb::freshAppSession("sqlite");
+        const int ds = addDataSource(s, "ds", QStringLiteral("Provider=x;Data Source=a rather long connection string"));
+        addVariable(s, ds, "a", 1);
+        frmDSN w;
+        showActive(&w);
+        // No needless scroll bar; the grid's columns fill the tab, the lookup query's the widest;
+        // the variable's number shows once.
+        QVERIFY(!w.lstDSN->horizontalScrollBar()->isVisible());
+        VariablesGrid *g = w.grdVariabile;
+        int sum = 0;
+        for (int c = 0; c < 6; ++c) {
+            sum += g->columnWidth(c);
+            if (c < 5)
+                QVERIFY(g->columnWidth(5) > g->columnWidth(c));
+        }
+        QCOMPARE(sum, g->viewport()->width());
+        QVERIFY(!g->verticalHeader()->isVisible());
+        w.resize(1100, 600);
+        QTRY_COMPARE(g->columnWidth(0) + g->columnWidth(1) + g->columnWidth(2) + g->columnWidth(3) + g->columnWidth(4)
+                         + g->columnWidth(5),
+                     g->viewport()->width());
+
+        // Alt+D deletes; the dependences have a letter of their own.
+        QCOMPARE(w.cmdReferences->text().remove('&'), QStringLiteral("Dependences"));
+        QVERIFY(w.cmdReferences->text() != QStringLiteral("&Dependences"));
+        p.answers.enqueue(Prompter::Answer::No);
+        QTest::keyClick(&w, Qt::Key_D, Qt::AltModifier); // a mnemonic clicks its button a moment later
+        QTRY_COMPARE(p.messages(), QStringList{"Are you sure you want to delete\rdata source 'ds' ?\rIts 1 variable(s) and their dependences are deleted with it."});
+        p.clear();
+        typeCell(g, 2, 1, "unsaved");
+        g->setCurrentCell(2, 1);
+        const QChar letter = w.cmdReferences->text().at(w.cmdReferences->text().indexOf('&') + 1);
+        QTest::keyClick(&w, QKeySequence(QString(letter))[0].key(), Qt::AltModifier);
+        QTRY_COMPARE(p.messages(), QStringList{"Salvati modificarile efectuate si reveniti ..."});
     }
 };
 

@@ -1,13 +1,14 @@
 #include "ScriptedPrompter.h"
 #include "TestDb.h"
 
-#include "macros/MacroTextFile.h"
 #include "repository/AppError.h"
 #include "macros/frmMacros.h"
 #include "macros/frmReferences.h"
 #include "repository/Sql.h"
 #include "shell/AppState.h"
 #include "shell/ItemData.h"
+#include "shell/MacroFillers.h"
+#include "shell/TextFile.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -262,9 +263,9 @@ private Q_SLOTS:
         QFETCH(QByteArray, bytes);
         const QString path = QDir(TestDb::tempDir()).filePath("roundtrip.txt");
         writeBytes(path, QByteArray(10000, 'x')); // a longer file is replaced whole
-        MacroTextFile::write(path, text);
+        TextFile::write(path, text);
         QCOMPARE(fileBytes(path), bytes);
-        QCOMPARE(MacroTextFile::read(path), text);
+        QCOMPARE(TextFile::read(path), text);
     }
 
     void readsOlderFiles_data()
@@ -279,8 +280,8 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, text);
-        QCOMPARE(MacroTextFile::decode(bytes), text);
-        QVERIFY_THROWS_EXCEPTION(AppError, MacroTextFile::read(QDir(TestDb::tempDir()).filePath("missing.txt")));
+        QCOMPARE(TextFile::decode(bytes), text);
+        QVERIFY_THROWS_EXCEPTION(AppError, TextFile::read(QDir(TestDb::tempDir()).filePath("missing.txt")));
     }
 
     // ---- the editor window (SQLite; the library tests above cover PostgreSQL)
@@ -465,7 +466,7 @@ private Q_SLOTS:
         w->cmdExportMacro->click();
         QCOMPARE(p.last().kind, QStringLiteral("save"));
         QCOMPARE(p.last().title, QStringLiteral("Export file"));
-        QCOMPARE(MacroTextFile::read(path), s.GetMacroBody(d.bold));
+        QCOMPARE(TextFile::read(path), s.GetMacroBody(d.bold));
         // A cancelled dialog shows nothing.
         p.clear();
         w->cmdExportMacro->click();
@@ -610,6 +611,133 @@ private Q_SLOTS:
         QTRY_VERIFY(done);
         QCOMPARE(names(s.GetReferencedMacros(report, "r")), QStringList({"Bold", "Money"}));
         QCOMPARE(s.GetReferencedMacros(report, "m"), QStringList());
+    }
+
+    // ---- what an administrator does with the window
+
+    void exportedMacroImportsUnchanged()
+    {
+        ScriptedPrompter p;
+        RepositorySession &s = TestDb::freshAppSession("sqlite");
+        const Seed d = seedLibrary(s);
+        // Windows-1252 bytes of this text (c3 a9) would read back as UTF-8 "é".
+        const QString body = QStringLiteral("s = \"\u00c3\u00a9tude\"");
+        s.SaveMacroBody(d.bold, body);
+        QPointer<frmMacros> w = ShowMacroEditor();
+        w->lstCateg->setCurrentItem(itemNamed(w->lstCateg, "Formats"));
+        QTest::mouseClick(w->cmdEditMacro, Qt::LeftButton);
+        const QString path = QDir(TestDb::tempDir()).filePath("etude.txt");
+        p.files.enqueue(path);
+        QTest::mouseClick(w->cmdExportMacro, Qt::LeftButton);
+        QCOMPARE(p.last().defaultText, QStringLiteral("txt")); // a name typed without extension gets ".txt"
+        p.files.enqueue(path);
+        QTest::mouseClick(w->cmdImportMacro, Qt::LeftButton);
+        QCOMPARE(w->txtMacro->toPlainText(), body);
+        QCOMPARE(TextFile::read(path), body);
+        QVERIFY(TextFile::encode(body).startsWith("\xEF\xBB\xBF"));
+        QCOMPARE(TextFile::encode(QStringLiteral("caf\u00e9")), QByteArray("caf\xe9")); // still one byte where it reads back
+        w->close();
+    }
+
+    void namesHoldingTheSeparator()
+    {
+        ScriptedPrompter p;
+        RepositorySession &s = TestDb::freshAppSession("sqlite");
+        const int categ = s.SaveMacroCategory("Fmt#$#2024", 0);
+        const int macro = s.SaveMacro("Total#$#net#$#", categ, 0);
+        QVERIFY(categ > 0 && macro > 0);
+        QPointer<frmMacros> w = ShowMacroEditor();
+        QCOMPARE(texts(w->lstCateg), (QStringList{"< All macros >", "Fmt#$#2024"}));
+        QCOMPARE(ItemData::tag(w->lstCateg->topLevelItem(1)).toInt(), categ);
+        QCOMPARE(texts(w->lstMacro), QStringList{"Total#$#net#$#"});
+        QCOMPARE(ItemData::key(w->lstMacro->topLevelItem(0)), QStringLiteral("k%1").arg(macro));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Macro [Total#$#net#$#]"));
+        QComboBox combo;
+        FillMacroCategories(&combo);
+        QCOMPARE(combo.itemText(1), QStringLiteral("Fmt#$#2024"));
+        QCOMPARE(combo.itemData(1, ItemData::TagRole).toInt(), categ);
+        // The references list too.
+        const int other = s.SaveMacro("Uses#$#it", categ, 0);
+        QVERIFY(s.SaveReferences(other, {macro}, "m"));
+        w->lstCateg->setCurrentItem(itemNamed(w->lstCateg, "Fmt#$#2024"));
+        QTest::mouseClick(w->lstMacro->viewport(), Qt::LeftButton, {},
+                          w->lstMacro->visualItemRect(itemNamed(w->lstMacro, "Uses#$#it")).center());
+        QCOMPARE(texts(w->lstRefMacro), QStringList{"Total#$#net#$#"});
+        w->close();
+    }
+
+    void leavingAnEditedBodyAsks()
+    {
+        ScriptedPrompter p;
+        RepositorySession &s = TestDb::freshAppSession("sqlite");
+        const Seed d = seedLibrary(s);
+        s.SaveMacroBody(d.bold, "bold");
+        s.SaveMacroBody(d.money, "money");
+        QPointer<frmMacros> w = ShowMacroEditor();
+        w->show();
+        auto clickMacro = [&](const QString &name) {
+            QTest::mouseClick(w->lstMacro->viewport(), Qt::LeftButton, {}, w->lstMacro->visualItemRect(itemNamed(w->lstMacro, name)).center());
+        };
+        QTest::mouseClick(w->lstCateg->viewport(), Qt::LeftButton, {},
+                          w->lstCateg->visualItemRect(itemNamed(w->lstCateg, "Formats")).center());
+        QCOMPARE(w->lstMacro->currentItem()->text(0), QStringLiteral("Bold"));
+        QTest::mouseClick(w->cmdEditMacro, Qt::LeftButton);
+        // Unchanged: nothing asked.
+        clickMacro("Money");
+        clickMacro("Bold");
+        QVERIFY(p.calls.isEmpty());
+
+        const QString question = QStringLiteral("The text of macro 'Bold' was changed.\rDo you want to save the changes?");
+        QTest::keyClicks(w->txtMacro, "X");
+        QCOMPARE(w->txtMacro->toPlainText(), QStringLiteral("Xbold"));
+        p.answers.enqueue(Prompter::Answer::Cancel);
+        clickMacro("Money");
+        QCOMPARE(p.messages(), QStringList{question});
+        QCOMPARE(p.last().buttons, Prompter::Buttons::YesNoCancel);
+        QCOMPARE(w->lstMacro->currentItem()->text(0), QStringLiteral("Bold"));
+        QCOMPARE(w->txtMacro->toPlainText(), QStringLiteral("Xbold"));
+
+        p.answers.enqueue(Prompter::Answer::No);
+        clickMacro("Money");
+        QCOMPARE(w->txtMacro->toPlainText(), QStringLiteral("money"));
+        QCOMPARE(s.GetMacroBody(d.bold), QStringLiteral("bold"));
+
+        QTest::keyClicks(w->txtMacro, "Y");
+        p.answers.enqueue(Prompter::Answer::Yes);
+        QTest::mouseClick(w->lstCateg->viewport(), Qt::LeftButton, {},
+                          w->lstCateg->visualItemRect(itemNamed(w->lstCateg, "Empty")).center());
+        QCOMPARE(s.GetMacroBody(d.money), QStringLiteral("Ymoney"));
+        // A category without macros: no macro named in the caption any more.
+        QCOMPARE(w->windowTitle(), QStringLiteral("  Macro editor"));
+
+        // An imported text is unsaved too; closing asks, Cancel keeps the window.
+        w->lstCateg->setCurrentItem(itemNamed(w->lstCateg, "Formats"));
+        QTest::mouseClick(w->cmdEditMacro, Qt::LeftButton);
+        const QString path = QDir(TestDb::tempDir()).filePath("imported.txt");
+        writeBytes(path, "imported");
+        p.files.enqueue(path);
+        p.clear();
+        QTest::mouseClick(w->cmdImportMacro, Qt::LeftButton);
+        p.answers.enqueue(Prompter::Answer::Cancel);
+        QVERIFY(!w->close());
+        QCOMPARE(p.messages(), QStringList{question});
+        QVERIFY(w->isVisible());
+        p.answers.enqueue(Prompter::Answer::Yes);
+        w->close();
+        QTRY_VERIFY(w.isNull());
+        QCOMPARE(s.GetMacroBody(d.bold), QStringLiteral("imported"));
+    }
+
+    void deleteButtonsTellApart()
+    {
+        TestDb::freshAppSession("sqlite");
+        QPointer<frmMacros> w = ShowMacroEditor();
+        const QImage categ = w->cmdDelCateg->icon().pixmap(16, 16).toImage();
+        const QImage macro = w->cmdDelMacro->icon().pixmap(16, 16).toImage();
+        QVERIFY(!categ.isNull() && !macro.isNull());
+        QVERIFY(categ != macro);
+        QVERIFY(w->cmdDelCateg->toolTip() != w->cmdDelMacro->toolTip());
+        w->close();
     }
 };
 

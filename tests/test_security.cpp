@@ -2,6 +2,7 @@
 #include "TestDb.h"
 
 #include "repository/AppError.h"
+#include "repository/Schema.h"
 #include "repository/Scramble.h"
 #include "repository/Sql.h"
 #include "security/Security.h"
@@ -106,6 +107,16 @@ void whenModal(bool *done, std::function<void(T *)> act)
         }
     };
     QTimer::singleShot(0, *attempt);
+}
+
+// A double-click as the window system delivers it: press, release, then press and double-click.
+void doubleClick(QWidget *w, QPoint pos)
+{
+    QTest::mousePress(w, Qt::LeftButton, {}, pos);
+    QTest::mouseRelease(w, Qt::LeftButton, {}, pos);
+    QTest::mousePress(w, Qt::LeftButton, {}, pos);
+    QTest::mouseDClick(w, Qt::LeftButton, {}, pos);
+    QTest::mouseRelease(w, Qt::LeftButton, {}, pos);
 }
 
 void fillUser(frmUserConfig *d, const QString &first, const QString &last, const QString &user, const QString &pass,
@@ -393,6 +404,7 @@ private Q_SLOTS:
         frmUserConfig fresh;
         fresh.FillFields(0);
         QCOMPARE(fresh.txtUser->text(), QString());
+        fresh.txtUser->setText("new one");
         fresh.cmdSave->click();
         QVERIFY(!fresh.Cancel);
         QCOMPARE(p.messages().size(), 1);
@@ -587,19 +599,23 @@ private Q_SLOTS:
         QCOMPARE(TypedPassword(Sql::scalar(db, QStringLiteral("Select Password From ZAT_UserApp Where IdUserApp = %1").arg(id)).toString()),
                  QStringLiteral("Vemo x"));
 
-        // A second user with the same name is refused with the error box, and no row appears.
+        // A second user with the same name is refused by the dialog itself, which stays open with
+        // what was typed; no row appears.
         done = false;
-        whenModal<frmUserConfig>(&done, [](frmUserConfig *d) {
+        bool stayed = false;
+        whenModal<frmUserConfig>(&done, [&](frmUserConfig *d) {
             fillUser(d, "", "", "ION", "", "", 0);
             d->cmdSave->click();
+            stayed = d->isVisible() && d->txtUser->text() == QStringLiteral("ION");
+            d->cmdCancel->click();
         });
         p.clear();
         w.cmdAddUser->click();
         QTRY_VERIFY(done);
+        QVERIFY(stayed);
         QCOMPARE(w.lstUsers->topLevelItemCount(), 1);
-        QCOMPARE(p.messages().size(), 1);
-        QVERIFY(p.last().text.endsWith("Origin : cmdAddUser_Click()"));
-        QCOMPARE(p.last().icon, Prompter::Icon::Critical);
+        QCOMPARE(p.messages(), QStringList{"The client application already has a user named 'ION'."});
+        QCOMPARE(p.last().icon, Prompter::Icon::Exclamation);
 
         // Deleting a user.
         p.clear();
@@ -887,6 +903,253 @@ private Q_SLOTS:
         QCOMPARE(holderOf(db, free), 0);
         QCOMPARE(holderOf(db, heldF), firstOnly);
         QVERIFY(p.messages().isEmpty());
+    }
+
+    // ---- what an administrator does with the windows, on both back-ends
+
+    void userDialogKeepsWhatWasTyped_data() { TestDb::addBackends(); }
+    void userDialogKeepsWhatWasTyped()
+    {
+        QFETCH(QString, backend);
+        RepositorySession &s = TestDb::freshAppSession(backend);
+        QSqlDatabase db = s.Connection();
+        const int app = s.AddApplication("App");
+        const int ion = s.SaveUser(0, 1, "ion", "Ion", "I", "", app);
+        s.SaveUser(0, 2, "maria", "Maria", "M", "", app);
+        ScriptedPrompter p;
+        frmDrepturi w;
+        w.show();
+        QVERIFY(!w.lblAppID->isVisible()); // an id means nothing to the user
+        w.cmbCliApp->setCurrentIndex(w.cmbCliApp->findText("App"));
+
+        bool done = false;
+        QStringList seen;
+        whenModal<frmUserConfig>(&done, [&](frmUserConfig *d) {
+            fillUser(d, "Ana", "Pop", "", "pw", "pw", 7);
+            QTest::mouseClick(d->cmdSave, Qt::LeftButton);
+            seen << (d->isVisible() ? "open" : "closed") << d->txtFName->text();
+            d->txtUser->setText(" ION ");
+            QTest::mouseClick(d->cmdSave, Qt::LeftButton);
+            seen << (d->isVisible() ? "open" : "closed");
+            d->txtUser->setText("ana");
+            QTest::mouseClick(d->cmdSave, Qt::LeftButton);
+            seen << (d->isVisible() ? "open" : "closed");
+        });
+        QTest::mouseClick(w.cmdAddUser, Qt::LeftButton);
+        QTRY_VERIFY(done);
+        QCOMPARE(seen, (QStringList{"open", "Ana", "open", "closed"}));
+        QCOMPARE(p.messages(), (QStringList{"The user name cannot be empty.",
+                                            "The client application already has a user named 'ION'."}));
+        QCOMPARE(p.last().icon, Prompter::Icon::Exclamation);
+        QCOMPARE(p.last().title, QStringLiteral("Velmora"));
+        QCOMPARE(texts(w.lstUsers), (QStringList{"ion", "maria", "ana"}));
+        QCOMPARE(count(db, QStringLiteral("Select Count(*) From ZAT_UserApp Where IdApp = %1").arg(app)), 3);
+
+        // Renaming a user onto another's name: refused in the dialog too; keeping one's own name is fine.
+        p.clear();
+        done = false;
+        seen.clear();
+        whenModal<frmUserConfig>(&done, [&](frmUserConfig *d) {
+            d->txtUser->setText("Maria");
+            QTest::mouseClick(d->cmdSave, Qt::LeftButton);
+            seen << (d->isVisible() ? "open" : "closed");
+            d->txtUser->setText("ION");
+            QTest::mouseClick(d->cmdSave, Qt::LeftButton);
+            seen << (d->isVisible() ? "open" : "closed");
+        });
+        QTreeWidgetItem *row = byText(w.lstUsers, "ion");
+        doubleClick(w.lstUsers->viewport(), w.lstUsers->visualItemRect(row).center());
+        QTRY_VERIFY(done);
+        QCOMPARE(seen, (QStringList{"open", "closed"}));
+        QCOMPARE(p.messages(), QStringList{"The client application already has a user named 'Maria'."});
+        QCOMPARE(Sql::scalar(db, QStringLiteral("Select %1 From ZAT_UserApp Where IdUserApp = %2").arg(Sql::userColumn()).arg(ion)).toString(),
+                 QStringLiteral("ION"));
+    }
+
+    void typedPasswordsReadBack_data() { TestDb::addBackends(); }
+    void typedPasswordsReadBack()
+    {
+        QFETCH(QString, backend);
+        RepositorySession &s = TestDb::freshAppSession(backend);
+        QSqlDatabase db = s.Connection();
+        const int app = s.AddApplication("App");
+        // Stored before: the form that reads as "parolaxxxxxxÝ" keeps reading so.
+        QString earlier = QStringLiteral("parolaxxxxxxÝ");
+        ScrambleText(earlier, UserPasswordKey);
+        earlier.replace(QChar(0), QChar(0xE000));
+        const int old = Sql::insert(db, "ZAT_UserApp", "IdUserApp",
+                                    {{"IdApp", app}, {"IdUser", 0}, {"User", "old"}, {"Password", earlier}});
+        ScriptedPrompter p;
+        frmDrepturi w;
+        w.show();
+        w.cmbCliApp->setCurrentIndex(w.cmbCliApp->findText("App"));
+
+        const QString typed = QStringLiteral("parolaxxxxxxă") + QStringLiteral("ŠžœŸ€…") + UserPasswordKey.mid(19);
+        bool done = false;
+        whenModal<frmUserConfig>(&done, [&](frmUserConfig *d) {
+            fillUser(d, "", "", "new", typed, typed, 0);
+            QTest::mouseClick(d->cmdSave, Qt::LeftButton);
+        });
+        QTest::mouseClick(w.cmdAddUser, Qt::LeftButton);
+        QTRY_VERIFY(done);
+        QVERIFY(p.calls.isEmpty());
+        QStringList shown;
+        for (const QString &name : {QStringLiteral("new"), QStringLiteral("old")}) {
+            done = false;
+            whenModal<frmUserConfig>(&done, [&](frmUserConfig *d) {
+                shown << d->txtPass->text();
+                QTest::mouseClick(d->cmdSave, Qt::LeftButton); // a load and a save
+            });
+            QTreeWidgetItem *row = byText(w.lstUsers, name);
+            doubleClick(w.lstUsers->viewport(), w.lstUsers->visualItemRect(row).center());
+            QTRY_VERIFY(done);
+        }
+        QCOMPARE(shown, (QStringList{typed, QStringLiteral("parolaxxxxxxÝ")}));
+        QCOMPARE(Sql::scalar(db, QStringLiteral("Select Password From ZAT_UserApp Where IdUserApp = %1").arg(old)).toString(), earlier);
+    }
+
+    void deletingTheConsolesApplicationWarns_data() { TestDb::addBackends(); }
+    void deletingTheConsolesApplicationWarns()
+    {
+        QFETCH(QString, backend);
+        RepositorySession &s = TestDb::freshAppSession(backend);
+        QSqlDatabase db = s.Connection();
+        const int me = s.CurrentUserId();
+        s.AddApplication("Other");
+        ScriptedPrompter p;
+        frmDrepturi w;
+        w.show();
+        const QString own = QString::fromLatin1(Schema::ConsoleAppName);
+        w.cmbCliApp->setCurrentIndex(w.cmbCliApp->findText(own));
+        p.answers.enqueue(Prompter::Answer::No);
+        QTest::mouseClick(w.cmdDelApp, Qt::LeftButton);
+        QCOMPARE(p.last().text,
+                 QStringLiteral("'%1' is the console's own client application: deleting it also deletes the administrators' "
+                                "users, among them the one you are logged in as ('%2').\r\n"
+                                "Are you sure you want to delete client application '%1'\r\n and all associated users?")
+                     .arg(own, s.LoginName()));
+        QCOMPARE(p.last().icon, Prompter::Icon::Exclamation);
+        QCOMPARE(p.last().buttons, Prompter::Buttons::YesNo);
+        QCOMPARE(count(db, QStringLiteral("Select Count(*) From ZAT_UserApp Where IdUserApp = %1").arg(me)), 1);
+
+        // Any other application gets the plain question.
+        w.cmbCliApp->setCurrentIndex(w.cmbCliApp->findText("Other"));
+        p.answers.enqueue(Prompter::Answer::No);
+        QTest::mouseClick(w.cmdDelApp, Qt::LeftButton);
+        QCOMPARE(p.last().text, QStringLiteral("Are you sure you want to delete client application 'Other'\r\n and all associated users?"));
+    }
+
+    void renamingApplicationsAndRoles_data() { TestDb::addBackends(); }
+    void renamingApplicationsAndRoles()
+    {
+        QFETCH(QString, backend);
+        RepositorySession &s = TestDb::freshAppSession(backend);
+        QSqlDatabase db = s.Connection();
+        const int a = s.AddApplication("Alpha");
+        s.AddApplication("Beta");
+        const int r1 = s.AddRole("Readers");
+        s.AddRole("Writers");
+        ScriptedPrompter p;
+        frmDrepturi w;
+        w.show();
+        w.cmbCliApp->setCurrentIndex(w.cmbCliApp->findText("Alpha"));
+        p.inputs.enqueue("Gamma");
+        QTest::mouseClick(w.cmdRenameApp, Qt::LeftButton);
+        QCOMPARE(p.last().text, QStringLiteral("Modify application name :"));
+        QCOMPARE(p.last().defaultText, QStringLiteral("Alpha"));
+        QCOMPARE(w.cmbCliApp->currentText(), QStringLiteral("Gamma"));
+        QCOMPARE(Sql::scalar(db, QStringLiteral("Select AppName From ZAT_App Where IdApp = %1").arg(a)).toString(), QStringLiteral("Gamma"));
+        p.inputs.enqueue(" beta");
+        QTest::mouseClick(w.cmdRenameApp, Qt::LeftButton);
+        QCOMPARE(p.last().text, QStringLiteral("Another client application is already named 'beta'."));
+        QCOMPARE(p.last().icon, Prompter::Icon::Exclamation);
+        QCOMPARE(w.cmbCliApp->currentText(), QStringLiteral("Gamma"));
+
+        w.SSTab1->setCurrentIndex(1);
+        QTreeWidgetItem *readers = byText(w.lstConfigRoles, "Readers");
+        QTest::mouseClick(w.lstConfigRoles->viewport(), Qt::LeftButton, {}, w.lstConfigRoles->visualItemRect(readers).center());
+        p.inputs.enqueue("Viewers");
+        QTest::mouseClick(w.cmdRenameRole, Qt::LeftButton);
+        QCOMPARE(texts(w.lstConfigRoles), (QStringList{"Viewers", "Writers"}));
+        QCOMPARE(texts(w.lstRoles), (QStringList{"Viewers", "Writers"}));
+        QCOMPARE(Sql::scalar(db, QStringLiteral("Select Role From ZAT_Role Where IdRole = %1").arg(r1)).toString(), QStringLiteral("Viewers"));
+        p.inputs.enqueue("WRITERS");
+        QTest::mouseClick(w.cmdRenameRole, Qt::LeftButton);
+        QCOMPARE(p.last().text, QStringLiteral("Another role is already named 'WRITERS'."));
+        QCOMPARE(texts(w.lstConfigRoles), (QStringList{"Viewers", "Writers"}));
+    }
+
+    void sortingByHeaderClicks_data() { TestDb::addBackends(); }
+    void sortingByHeaderClicks()
+    {
+        QFETCH(QString, backend);
+        RepositorySession &s = TestDb::freshAppSession(backend);
+        QSqlDatabase db = s.Connection();
+        const int app = s.AddApplication("App");
+        addUser(db, app, "b", "Zed", "");
+        addUser(db, app, "c", "Abe", "");
+        addUser(db, app, "a", "Max", "");
+        frmDrepturi w;
+        w.show();
+        w.cmbCliApp->setCurrentIndex(w.cmbCliApp->findText("App"));
+        QHeaderView *h = w.lstUsers->header();
+        auto clickHeader = [h](int col) {
+            QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
+                              QPoint(h->sectionViewportPosition(col) + h->sectionSize(col) / 2, h->height() / 2));
+        };
+        clickHeader(0);
+        QCOMPARE(texts(w.lstUsers), (QStringList{"a", "b", "c"}));
+        clickHeader(0);
+        QCOMPARE(texts(w.lstUsers), (QStringList{"c", "b", "a"}));
+        clickHeader(1); // a new column starts ascending
+        QCOMPARE(texts(w.lstUsers), (QStringList{"c", "a", "b"}));
+        clickHeader(1);
+        QCOMPARE(texts(w.lstUsers), (QStringList{"b", "a", "c"}));
+        clickHeader(0);
+        QCOMPARE(texts(w.lstUsers), (QStringList{"a", "b", "c"}));
+    }
+
+    void reportTicksAnswerClickAndSpace_data() { TestDb::addBackends(); }
+    void reportTicksAnswerClickAndSpace()
+    {
+        QFETCH(QString, backend);
+        RepositorySession &s = TestDb::freshAppSession(backend);
+        QSqlDatabase db = s.Connection();
+        const int role = s.AddRole("Auditors");
+        const int one = addReport(db, "One", 1);
+        const int two = addReport(db, "Two", 1);
+        addReport(db, "Three", 1);
+        ScriptedPrompter p;
+        frmDrepturi w;
+        w.show();
+        w.SSTab1->setCurrentIndex(1);
+        bool done = false;
+        QString label;
+        QList<int> ticks;
+        whenModal<frmReports>(&done, [&](frmReports *r) {
+            label = r->lblRole->isVisible() ? r->lblRole->text() : QString();
+            QTreeWidgetItem *itemOne = byText(r->twRep, "One");
+            const QRect rect = r->twRep->visualItemRect(itemOne);
+            QTest::mouseClick(r->twRep->viewport(), Qt::LeftButton, {}, QPoint(rect.left() + 8, rect.center().y())); // the tick
+            QTest::mouseClick(r->twRep->viewport(), Qt::LeftButton, {}, QPoint(rect.left() + 60, rect.center().y())); // the name
+            QTreeWidgetItem *itemTwo = byText(r->twRep, "Two");
+            r->twRep->setCurrentItem(itemTwo);
+            QTest::keyClick(r->twRep, Qt::Key_Space);
+            QTest::keyClick(r->twRep, Qt::Key_Space);
+            QTest::keyClick(r->twRep, Qt::Key_Space);
+            // A double-click on the name flips it once, as it always did; a click on the tick flips it back.
+            QTreeWidgetItem *itemThree = byText(r->twRep, "Three");
+            const QRect three = r->twRep->visualItemRect(itemThree);
+            doubleClick(r->twRep->viewport(), QPoint(three.left() + 60, three.center().y()));
+            ticks << frmReports::tickState(itemThree);
+            QTest::mouseClick(r->twRep->viewport(), Qt::LeftButton, {}, QPoint(three.left() + 8, three.center().y()));
+            QTest::mouseClick(r->cmdSave, Qt::LeftButton);
+        });
+        QTest::mouseClick(w.cmdAddReport, Qt::LeftButton);
+        QTRY_VERIFY(done);
+        QCOMPARE(label, QStringLiteral("Reports of the role 'Auditors'"));
+        QCOMPARE(ticks, QList<int>{frmReports::Ticked});
+        QCOMPARE(grantsOf(db, role), (QList<int>{one, two}));
     }
 };
 

@@ -90,6 +90,52 @@ private Q_SLOTS:
         QVERIFY(PasswordIsStorable(typed));
     }
 
+    // Every character a keyboard gives, at each of the key's positions, reads back exactly; and
+    // every value stored before reads back as it read before.
+    void storedPasswordsExhaustive()
+    {
+        const qsizetype m = UserPasswordKey.size();
+        auto earlierStored = [](const QString &typed) {
+            QString s = typed;
+            ScrambleText(s, UserPasswordKey);
+            return s.replace(QChar(0), QChar(0xE000));
+        };
+        auto earlierTyped = [](const QString &stored) {
+            QString s = stored;
+            s.replace(QChar(0xE000), QChar(0));
+            return ScrambleText(s, UserPasswordKey);
+        };
+        int typeable = 0;
+        for (char32_t u = 1; u <= 0xFFFF; ++u) {
+            const QChar c{char16_t(u)};
+            if (c.isSurrogate())
+                continue;
+            const QString same(m, c); // the character at every position of the key
+            const QString before = earlierStored(same);
+            if (TypedPassword(before) != earlierTyped(before))
+                QFAIL(qPrintable(QStringLiteral("an earlier stored form of U+%1 reads differently").arg(uint(u), 4, 16, QLatin1Char('0'))));
+            if (c.category() == QChar::Other_Control || c.category() == QChar::Other_PrivateUse)
+                continue;
+            ++typeable;
+            const QString stored = StoredPassword(same);
+            if (stored.contains(QChar(0)) || TypedPassword(stored) != same || !PasswordIsStorable(same))
+                QFAIL(qPrintable(QStringLiteral("U+%1 does not read back").arg(uint(u), 4, 16, QLatin1Char('0'))));
+        }
+        QVERIFY(typeable > 55000);
+
+        // The reported case: 'ă' at the 13th place scrambled to the code of 'Œ' and read back as 'Ý'.
+        const QString typed = QStringLiteral("parolaxxxxxxă");
+        QCOMPARE(TypedPassword(StoredPassword(typed)), typed);
+        QCOMPARE(StoredPassword(typed).at(12), QChar(0x8C));
+        QCOMPARE(TypedPassword(earlierStored(typed)), QStringLiteral("parolaxxxxxxÝ")); // as it always read
+        // Characters beyond the first plane stay surrogate pairs.
+        const QString emoji = QString::fromUcs4(U"\U0001F642\U0001D11E\U0001F600").repeated(4);
+        QCOMPARE(TypedPassword(StoredPassword(emoji)), emoji);
+        // What cannot be typed is refused rather than stored changed.
+        QVERIFY(!PasswordIsStorable(QString(QChar(0x80))));
+        QVERIFY(!PasswordIsStorable(QString(QChar(char16_t(0xE000 ^ 'V')))));
+    }
+
     void typeAhead_data()
     {
         QTest::addColumn<QStringList>("texts");

@@ -47,6 +47,9 @@ private:
 VariablesGrid::VariablesGrid(QWidget *parent) : QTableWidget(parent)
 {
     setSelectionMode(QAbstractItemView::ContiguousSelection);
+    // Column 0 carries the variable's number: a second column of row numbers would repeat it.
+    verticalHeader()->hide();
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     connect(this, &QTableWidget::itemChanged, this, &VariablesGrid::onItemChanged);
     connect(this, &QTableWidget::cellDoubleClicked, this, [this] { emit cellActivated(); });
@@ -59,6 +62,7 @@ void VariablesGrid::setFormatString(const QString &format)
     m_dropDown = QList<bool>(cells.size(), false);
     m_inPlace = QList<bool>(cells.size(), false);
     m_lists = QList<QList<QPair<QString, QString>>>(cells.size());
+    m_formatWidths.clear();
     for (int c = 0; c < cells.size(); ++c) {
         QString cell = cells.at(c);
         Qt::Alignment align = Qt::AlignLeft;
@@ -70,8 +74,56 @@ void VariablesGrid::setFormatString(const QString &format)
         auto *h = new QTableWidgetItem(cell.trimmed().isEmpty() ? cell : cell.trimmed());
         h->setTextAlignment(align | Qt::AlignVCenter);
         setHorizontalHeaderItem(c, h);
-        setColumnWidth(c, fontMetrics().horizontalAdvance(cell) + 8);
+        m_formatWidths << fontMetrics().horizontalAdvance(cell) + 8;
+        setColumnWidth(c, m_formatWidths.last());
     }
+    fitColumns();
+}
+
+void VariablesGrid::showEvent(QShowEvent *event)
+{
+    QTableWidget::showEvent(event);
+    fitColumns();
+}
+
+bool VariablesGrid::viewportEvent(QEvent *event)
+{
+    const bool handled = QTableWidget::viewportEvent(event);
+    if (event->type() == QEvent::Resize) // also when a vertical scroll bar comes or goes
+        fitColumns();
+    return handled;
+}
+
+// The columns fill the width in the proportions of the format text; the last one (the lookup
+// query, the longest text of a variable) is kept the widest.
+void VariablesGrid::fitColumns()
+{
+    const int n = int(m_formatWidths.size());
+    if (n < 3 || columnCount() != n)
+        return;
+    const int first = qMax(m_formatWidths.first(), horizontalHeader()->minimumSectionSize());
+    const int width = viewport()->width() - first;
+    if (width <= 0)
+        return;
+    int middle = 0;
+    for (int c = 1; c < n - 1; ++c)
+        middle += m_formatWidths.at(c);
+    const int total = middle + m_formatWidths.last();
+    int last = width * m_formatWidths.last() / total;
+    int widest = 0;
+    for (int c = 1; c < n - 1; ++c)
+        widest = qMax(widest, width * m_formatWidths.at(c) / total);
+    if (last <= widest)
+        last = qMin(width / 2, widest * 5 / 4);
+    const int rest = width - last;
+    setColumnWidth(0, first);
+    int used = 0;
+    for (int c = 1; c < n - 1; ++c) {
+        const int w = rest * m_formatWidths.at(c) / middle;
+        setColumnWidth(c, w);
+        used += w;
+    }
+    setColumnWidth(n - 1, width - used);
 }
 
 void VariablesGrid::setColumnKind(int col, bool dropDown, bool editInPlace)
@@ -253,11 +305,13 @@ void VariablesGrid::onItemChanged(QTableWidgetItem *changed)
     if (m_quiet)
         return;
     const int tableRow = changed->row();
-    if (QTableWidgetItem *first = item(tableRow, 0)) {
-        ++m_quiet;
+    ++m_quiet;
+    if (QTableWidgetItem *first = item(tableRow, 0))
         first->setData(ChangedRole, true);
-        --m_quiet;
-    }
+    // A cleared drop-down cell holds no key any more: the row is stored with the default.
+    if (changed->text().isEmpty() && changed->column() < m_dropDown.size() && m_dropDown.at(changed->column()))
+        changed->setData(KeyRole, QVariant());
+    --m_quiet;
     // Typing into the blank last row makes it a variable and opens a new blank row below it.
     if (tableRow == rowCount() - 1 && !changed->text().isEmpty()) {
         ++m_quiet;
@@ -307,6 +361,17 @@ bool VariablesGrid::GetChanges(QStringList &records, int lastCol, int memoCol)
         records << ChangeRecord::join(fields);
     }
     return true;
+}
+
+bool VariablesGrid::HasChanges()
+{
+    CommitEdit();
+    if (!m_deleted.isEmpty())
+        return true;
+    for (int row = 1; row < Rows() - 1; ++row)
+        if (RowValue(row) <= 0 || RowChanged(row))
+            return true;
+    return false;
 }
 
 bool VariablesGrid::DeleteRow(int row)

@@ -49,6 +49,8 @@ public:
     bool GetChanges(QStringList &records, int lastCol, int memoCol);
     // Ids of the stored rows the user deleted since the last clear.
     QList<int> DeletedRows() const { return m_deleted; }
+    // Whether anything typed, moved, edited in the memo editor or deleted waits for a save.
+    bool HasChanges();
 
     // Ends an in-place edit, keeping what was typed.
     void CommitEdit();
@@ -64,16 +66,20 @@ Q_SIGNALS:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     QTableWidgetItem *makeItem(int col, const QString &text) const;
     void fillBlankRow(int tableRow);
     void onItemChanged(QTableWidgetItem *item);
     void setQuietText(int row, int col, const QString &text);
+    void fitColumns();
 
     QList<bool> m_dropDown, m_inPlace;
     QList<QList<QPair<QString, QString>>> m_lists; // key, text per column
     QList<int> m_deleted;
+    QList<int> m_formatWidths; // the widths the format text gives, kept as proportions
     bool m_editable = true;
     int m_quiet = 0;
 };

@@ -11,18 +11,23 @@
 #include "shell/ItemData.h"
 #include "shell/Prompter.h"
 #include "shell/Settings.h"
+#include "shell/UnsavedWork.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -54,9 +59,14 @@ frmDSN::frmDSN(QWidget *parent) : QDialog(parent)
     lstDSN->setAllColumnsShowFocus(true);
     lstDSN->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Connection String"), QStringLiteral("Description"),
                              QStringLiteral("Jet")});
+    // The columns share the list's width: no scroll bar for a list that fits.
+    lstDSN->header()->setStretchLastSection(false);
+    lstDSN->header()->setSectionResizeMode(0, QHeaderView::Interactive);
+    lstDSN->header()->setSectionResizeMode(1, QHeaderView::Stretch);
+    lstDSN->header()->setSectionResizeMode(2, QHeaderView::Interactive);
+    lstDSN->header()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
     lstDSN->setColumnWidth(0, 160);
-    lstDSN->setColumnWidth(1, 260);
-    lstDSN->setColumnWidth(2, 200);
+    lstDSN->setColumnWidth(2, 180);
     lstDSN->header()->setSectionsClickable(true);
     lstDSN->installEventFilter(this);
     top->addWidget(lstDSN, 1);
@@ -83,15 +93,25 @@ frmDSN::frmDSN(QWidget *parent) : QDialog(parent)
     cmdDown = button(this, QString(QChar(0x25BC)), QStringLiteral("cmdDown"));
     cmdUp->setToolTip(QStringLiteral("Up"));
     cmdDown->setToolTip(QStringLiteral("Down"));
+    cmdDelVar = button(this, QString(), QStringLiteral("cmdDelVar"));
+    cmdDelVar->setIcon(style()->standardIcon(QStyle::SP_TrashIcon));
+    cmdDelVar->setToolTip(QStringLiteral("Delete variable"));
+    mnuDeleteVariable = new QAction(QStringLiteral("&Delete variable"), this);
+    mnuDeleteVariable->setObjectName(QStringLiteral("mnuDeleteVariable"));
+    grdVariabile->setContextMenuPolicy(Qt::ActionsContextMenu);
+    grdVariabile->addAction(mnuDeleteVariable);
     arrows->addStretch();
     arrows->addWidget(cmdUp);
     arrows->addWidget(cmdDown);
+    arrows->addSpacing(12);
+    arrows->addWidget(cmdDelVar);
     arrows->addStretch();
     bottom->addLayout(arrows);
     outer->addLayout(bottom, 1);
 
     auto *buttons = new QHBoxLayout;
-    cmdReferences = button(this, QStringLiteral("&Dependences"), QStringLiteral("cmdReferences"));
+    // Alt+D is "&Delete"'s; P is the next letter of the word that no other control of the window takes.
+    cmdReferences = button(this, QStringLiteral("De&pendences"), QStringLiteral("cmdReferences"));
     cmdSave = button(this, QStringLiteral("&Save"), QStringLiteral("cmdSave"));
     cmdClose = button(this, QStringLiteral("&Close"), QStringLiteral("cmdClose"));
     buttons->addWidget(cmdReferences);
@@ -109,6 +129,8 @@ frmDSN::frmDSN(QWidget *parent) : QDialog(parent)
     connect(cmdDown, &QPushButton::clicked, this, &frmDSN::cmdDown_Click);
     connect(cmdReferences, &QPushButton::clicked, this, &frmDSN::cmdReferences_Click);
     connect(lstDSN, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem *item) { lstDSN_ItemClick(item); });
+    connect(cmdDelVar, &QPushButton::clicked, this, &frmDSN::cmdDelVar_Click);
+    connect(mnuDeleteVariable, &QAction::triggered, this, &frmDSN::cmdDelVar_Click);
     connect(lstDSN, &QTreeWidget::itemDoubleClicked, this, &frmDSN::lstDSN_DblClick);
     connect(lstDSN->header(), &QHeaderView::sectionClicked, this, &frmDSN::lstDSN_ColumnClick);
     connect(grdVariabile, &VariablesGrid::rowAdded, this, &frmDSN::grdVariabile_RowAdded);
@@ -151,6 +173,8 @@ void frmDSN::ClearGridReadOnly()
 {
     grdVariabile->clearGrid();
     grdVariabile->setEditable(false);
+    cmdDelVar->setEnabled(false);
+    mnuDeleteVariable->setEnabled(false);
     m_shownDs = 0;
 }
 
@@ -181,6 +205,8 @@ void frmDSN::LoadVariables(int idDataSource)
 {
     grdVariabile->clearGrid();
     grdVariabile->setEditable(true);
+    cmdDelVar->setEnabled(true);
+    mnuDeleteVariable->setEnabled(true);
     grdVariabile->setRows(2);
     grdVariabile->setRedraw(false);
     m_shownDs = idDataSource;
@@ -198,15 +224,50 @@ void frmDSN::LoadVariables(int idDataSource)
     grdVariabile->update();
 }
 
+QString frmDSN::shownName() const
+{
+    for (int i = 0; i < lstDSN->topLevelItemCount(); ++i)
+        if (ItemData::tag(lstDSN->topLevelItem(i)).toInt() == m_shownDs)
+            return lstDSN->topLevelItem(i)->text(0);
+    return {};
+}
+
 void frmDSN::lstDSN_ItemClick(QTreeWidgetItem *item)
 {
     RunCommand(QStringLiteral("lstDSN_ItemClick()"), [&] {
         if (!item)
             return;
         const int id = ItemData::tag(item).toInt();
-        if (id != m_shownDs)
+        if (id == m_shownDs)
+            return;
+        // Staying puts the list back on the data source whose variables are still on screen, also
+        // once the click that chose the other one has been handled.
+        auto stay = [this] {
+            selectShownRow();
+            QTimer::singleShot(0, this, [this] { selectShownRow(); });
+        };
+        if (LeaveOrStay([this] { return ConfirmLeaveGrid(); }, stay))
             LoadVariables(id);
     });
+}
+
+void frmDSN::selectShownRow()
+{
+    for (int i = 0; i < lstDSN->topLevelItemCount(); ++i)
+        if (ItemData::tag(lstDSN->topLevelItem(i)).toInt() == m_shownDs) {
+            const QSignalBlocker block(lstDSN);
+            lstDSN->setCurrentItem(lstDSN->topLevelItem(i));
+            return;
+        }
+}
+
+bool frmDSN::ConfirmLeaveGrid()
+{
+    if (m_shownDs == 0 || !grdVariabile->HasChanges())
+        return true;
+    return AskToSaveWork(QStringLiteral("The variables of data source '%1' were changed.").arg(shownName())
+                             + QLatin1Char('\r') + QStringLiteral("Do you want to save the changes?"),
+                         [this] { return SaveGrid(); });
 }
 
 void frmDSN::cmdAdd_Click()
@@ -220,11 +281,15 @@ void frmDSN::cmdAdd_Click()
         const DataSourceItem &d = dlg.DS;
         auto *item = new QTreeWidgetItem(lstDSN);
         fillRow(item, d.IdDataSource, d.Name, d.ConnectionString, d.Description, d.IsJet);
-        {
-            const QSignalBlocker block(lstDSN);
-            lstDSN->setCurrentItem(item);
+        // The new data source is added in any case; the grid moves to it only when the user lets
+        // the variables on screen go.
+        if (ConfirmLeaveGrid()) {
+            {
+                const QSignalBlocker block(lstDSN);
+                lstDSN->setCurrentItem(item);
+            }
+            LoadVariables(d.IdDataSource);
         }
-        LoadVariables(d.IdDataSource);
         if (lstDSN->topLevelItemCount() == 1)
             setRowButtons(true);
         lstDSN->setFocus();
@@ -317,9 +382,15 @@ void frmDSN::lstDSN_ColumnClick(int column)
     lstDSN->sortItems(column, m_sortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
-void frmDSN::cmdClose_Click()
+void frmDSN::cmdClose_Click() { reject(); }
+
+void frmDSN::reject()
 {
-    RunCommand(QStringLiteral("cmdClose_Click()"), [this] { reject(); });
+    // "&Close", Escape and the window's frame all leave the grid.
+    bool leave = false;
+    RunCommand(QStringLiteral("cmdClose_Click()"), [&] { leave = ConfirmLeaveGrid(); });
+    if (leave)
+        QDialog::reject();
 }
 
 bool frmDSN::eventFilter(QObject *watched, QEvent *event)
@@ -417,33 +488,97 @@ void frmDSN::EditMemo()
     m_memo = nullptr;
 }
 
+namespace {
+// "1", "1 and 3", "1, 3 and 4"
+QString rowList(const QList<int> &rows)
+{
+    QStringList n;
+    for (int r : rows)
+        n << QString::number(r);
+    if (n.size() < 2)
+        return n.join(QString());
+    const QString last = n.takeLast();
+    return n.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+}
+} // namespace
+
+bool frmDSN::SaveGrid()
+{
+    const int id = m_shownDs;
+    if (id == 0)
+        return true;
+    grdVariabile->CommitEdit();
+    // Variables are bound by name (case aside): a nameless or a shared name would bind the wrong value.
+    QList<int> nameless;
+    QList<QString> names;
+    QHash<QString, QList<int>> rowsByName;
+    for (int row = 1; row < grdVariabile->Rows() - 1; ++row) {
+        const QString name = grdVariabile->TextMatrix(row, 1).trimmed();
+        if (name.isEmpty()) {
+            nameless << row;
+            continue;
+        }
+        const QString key = name.toCaseFolded();
+        if (!rowsByName.contains(key))
+            names << name;
+        rowsByName[key] << row;
+    }
+    QStringList problems;
+    int firstRow = nameless.isEmpty() ? 0 : nameless.first();
+    if (!nameless.isEmpty())
+        problems << (nameless.size() == 1 ? QStringLiteral("Row %1 has no name.") : QStringLiteral("Rows %1 have no name."))
+                        .arg(rowList(nameless));
+    for (const QString &name : names) {
+        const QList<int> rows = rowsByName.value(name.toCaseFolded());
+        if (rows.size() < 2)
+            continue;
+        problems << QStringLiteral("Rows %1 are named '%2'.").arg(rowList(rows), name);
+        firstRow = firstRow == 0 ? rows.at(1) : qMin(firstRow, rows.at(1));
+    }
+    if (!problems.isEmpty()) {
+        prompter().message(QStringLiteral("Variables are bound by their names: every variable needs a name of its own.\r")
+                               + problems.join(QLatin1Char('\r')),
+                           AppTitle, Prompter::Icon::Exclamation);
+        grdVariabile->setCurrentCell(firstRow, 1);
+        grdVariabile->setFocus();
+        return false;
+    }
+
+    BusyCursor busy;
+    QStringList records;
+    if (!grdVariabile->GetChanges(records, 4, 5))
+        return true;
+    QStringList changes;
+    for (const QString &r : records) {
+        const int row = r.left(r.indexOf(IdNameSeparator)).toInt();
+        const QString sortCell = grdVariabile->TextMatrix(row, 0);
+        changes << r + IdNameSeparator + ChangeRecord::escape(grdVariabile->TextMatrix(row, 5)) + IdNameSeparator
+                       + (sortCell.isEmpty() ? QStringLiteral("0") : QString::number(sortCell.toInt()));
+    }
+    if (App::session().SaveVariables(id, changes, grdVariabile->DeletedRows())) {
+        for (const QString &c : changes) {
+            const QStringList f = ChangeRecord::split(c);
+            grdVariabile->setRowValue(f.at(0).toInt(), f.at(1).toInt());
+        }
+    }
+    return true;
+}
+
 void frmDSN::cmdSave_Click()
 {
-    const bool ok = RunCommand(QStringLiteral("cmdSave_Click()"), [this] {
-        BusyCursor busy;
-        const int id = selectedId();
-        if (id == 0)
-            return;
-        QStringList records;
-        if (!grdVariabile->GetChanges(records, 4, 5))
-            return;
-        QStringList changes;
-        for (const QString &r : records) {
-            const int row = r.left(r.indexOf(IdNameSeparator)).toInt();
-            const QString sortCell = grdVariabile->TextMatrix(row, 0);
-            changes << r + IdNameSeparator + ChangeRecord::escape(grdVariabile->TextMatrix(row, 5)) + IdNameSeparator
-                           + (sortCell.isEmpty() ? QStringLiteral("0") : QString::number(sortCell.toInt()));
-        }
-        if (App::session().SaveVariables(id, changes, grdVariabile->DeletedRows())) {
-            for (const QString &c : changes) {
-                const QStringList f = ChangeRecord::split(c);
-                grdVariabile->setRowValue(f.at(0).toInt(), f.at(1).toInt());
-            }
-        }
-    });
-    // A failure keeps the window open with the grid as it was.
-    if (ok)
+    bool saved = true;
+    const bool ok = RunCommand(QStringLiteral("cmdSave_Click()"), [&] { saved = SaveGrid(); });
+    // A failure keeps the window open with the grid as it was; so does a name to correct.
+    if (ok && saved)
         accept();
+}
+
+void frmDSN::cmdDelVar_Click()
+{
+    RunCommand(QStringLiteral("cmdDelVar_Click()"), [this] {
+        if (grdVariabile->isEditable())
+            grdVariabile->DeleteRow(grdVariabile->Row());
+    });
 }
 
 void frmDSN::cmdReferences_Click()

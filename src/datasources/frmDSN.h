@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class QAction;
 class QPushButton;
 class QTabWidget;
 class QTreeWidget;
@@ -24,6 +25,8 @@ public:
     VariablesGrid *grdVariabile;
     QPushButton *cmdUp;
     QPushButton *cmdDown;
+    QPushButton *cmdDelVar;
+    QAction *mnuDeleteVariable; // the grid's context menu
     QPushButton *cmdReferences;
     QPushButton *cmdSave;
     QPushButton *cmdClose;
@@ -47,11 +50,13 @@ public Q_SLOTS:
     void lstDSN_ColumnClick(int column);
     void grdVariabile_RowAdded(int row);
     void grdVariabile_BeforeDeleteRow(bool &cancel);
+    void cmdDelVar_Click();
     void EditMemo();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void done(int result) override;
+    void reject() override;
 
 private:
     void Form_Load();
@@ -63,6 +68,14 @@ private:
     void fillRow(QTreeWidgetItem *item, int id, const QString &name, const QString &conn, const QString &description,
                  int isJet);
     int selectedId() const;
+    // Stores the grid's changes for the data source it shows. False, with a message, when a
+    // variable has no name or shares its name; failures pass on.
+    bool SaveGrid();
+    // Before the grid's variables leave the screen: true to go on (saved or dropped as the user
+    // chose), false to stay.
+    bool ConfirmLeaveGrid();
+    QString shownName() const;
+    void selectShownRow();
 
     frmEditSQLString *m_memo = nullptr;
     int m_shownDs = 0;

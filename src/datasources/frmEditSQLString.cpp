@@ -1,9 +1,10 @@
 #include "frmEditSQLString.h"
 
-#include "AnsiText.h"
 #include "shell/ErrorBox.h"
 #include "shell/Prompter.h"
 #include "shell/Settings.h"
+#include "shell/TextFile.h"
+#include "repository/AppError.h"
 
 #include <QAction>
 #include <QFont>
@@ -75,9 +76,11 @@ void frmEditSQLString::importFile()
     const QString path = prompter().openFile(QStringLiteral("Import"), QStringLiteral("Text files (*.txt)|*.txt|All files (*.*)|*.*"));
     if (path.isEmpty())
         return;
-    QString text;
-    if (AnsiText::readFile(path, text))
-        txtEdit->setPlainText(text);
+    // A file that cannot be read leaves the text as it is.
+    try {
+        txtEdit->setPlainText(TextFile::read(path));
+    } catch (const AppError &) {
+    }
 }
 
 void frmEditSQLString::exportFile()
@@ -86,7 +89,7 @@ void frmEditSQLString::exportFile()
                                              QStringLiteral("txt"));
     if (path.isEmpty())
         return;
-    AnsiText::writeFile(path, txtEdit->toPlainText());
+    TextFile::write(path, txtEdit->toPlainText()); // a failure is shown, as the macro export shows it
 }
 
 bool frmEditSQLString::eventFilter(QObject *watched, QEvent *event)

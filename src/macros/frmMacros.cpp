@@ -1,6 +1,5 @@
 #include "frmMacros.h"
 
-#include "MacroTextFile.h"
 #include "frmReferences.h"
 #include "repository/RepositorySession.h"
 #include "shell/AppState.h"
@@ -9,6 +8,8 @@
 #include "shell/MacroFillers.h"
 #include "shell/Prompter.h"
 #include "shell/Settings.h"
+#include "shell/TextFile.h"
+#include "shell/UnsavedWork.h"
 
 #include <QCloseEvent>
 #include <QFontDatabase>
@@ -16,12 +17,14 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTextDocument>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -47,13 +50,38 @@ QPushButton *makeButton(QWidget *parent, const QString &name, const QString &tex
 }
 
 // The small picture buttons beside the lists: what they do is in their tool tips.
-QPushButton *makeListButton(QWidget *parent, const QString &name, QStyle::StandardPixmap icon, const QString &tip)
+QPushButton *makeListButton(QWidget *parent, const QString &name, const QIcon &icon, const QString &tip)
 {
     auto *b = makeButton(parent, name, QString());
-    b->setIcon(parent->style()->standardIcon(icon));
+    b->setIcon(icon);
     b->setToolTip(tip);
     b->setFixedSize(30, 28);
     return b;
+}
+
+// A delete picture for each list: the list's own item (a folder or a page) with a red cross, so
+// that the two delete buttons are told apart at a glance.
+QIcon deleteIcon(bool folder)
+{
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(90, 90, 90), 1));
+    if (folder) {
+        p.setBrush(QColor(240, 200, 90));
+        p.drawPolygon(QPolygonF({QPointF(1.5, 3.5), QPointF(6.5, 3.5), QPointF(8, 5.5), QPointF(14.5, 5.5),
+                                 QPointF(14.5, 13.5), QPointF(1.5, 13.5)}));
+    } else {
+        p.setBrush(Qt::white);
+        p.drawPolygon(QPolygonF({QPointF(3.5, 1.5), QPointF(9.5, 1.5), QPointF(12.5, 4.5), QPointF(12.5, 14.5),
+                                 QPointF(3.5, 14.5)}));
+    }
+    p.setPen(QPen(QColor(200, 0, 0), 2.2));
+    p.drawLine(QPointF(8.5, 8.5), QPointF(14.5, 14.5));
+    p.drawLine(QPointF(14.5, 8.5), QPointF(8.5, 14.5));
+    p.end();
+    return QIcon(pm);
 }
 
 const QString StoredText = QStringLiteral("storedText"); // the property keeping the text exactly as loaded
@@ -82,10 +110,14 @@ frmMacros::frmMacros(QWidget *parent) : QWidget(parent, Qt::Window)
     lstCateg = makeList(this, QStringLiteral("lstCateg"), QStringLiteral("Categories"));
     lstMacro = makeList(this, QStringLiteral("lstMacro"), QStringLiteral("Macros"));
     lstRefMacro = makeList(this, QStringLiteral("lstRefMacro"), QStringLiteral("References"));
-    cmdNewCateg = makeListButton(this, QStringLiteral("cmdNewCateg"), QStyle::SP_FileDialogNewFolder, QStringLiteral("New macro category"));
-    cmdDelCateg = makeListButton(this, QStringLiteral("cmdDelCateg"), QStyle::SP_TrashIcon, QStringLiteral("Delete macro category"));
-    cmdNewMacro = makeListButton(this, QStringLiteral("cmdNewMacro"), QStyle::SP_FileIcon, QStringLiteral("New macro"));
-    cmdDelMacro = makeListButton(this, QStringLiteral("cmdDelMacro"), QStyle::SP_TrashIcon, QStringLiteral("Delete macro"));
+    cmdNewCateg = makeListButton(this, QStringLiteral("cmdNewCateg"), style()->standardIcon(QStyle::SP_FileDialogNewFolder),
+                                 QStringLiteral("New macro category"));
+    cmdDelCateg = makeListButton(this, QStringLiteral("cmdDelCateg"), deleteIcon(true),
+                                 QStringLiteral("Delete macro category"));
+    cmdNewMacro = makeListButton(this, QStringLiteral("cmdNewMacro"), style()->standardIcon(QStyle::SP_FileIcon),
+                                 QStringLiteral("New macro"));
+    cmdDelMacro = makeListButton(this, QStringLiteral("cmdDelMacro"), deleteIcon(false),
+                                 QStringLiteral("Delete macro"));
     cmdEditMacro = makeButton(this, QStringLiteral("cmdEditMacro"), QStringLiteral("&Edit"));
     cmdEditMacro->setCheckable(true);
     cmdSaveMacro = makeButton(this, QStringLiteral("cmdSaveMacro"), QStringLiteral("&Save"));
@@ -146,14 +178,32 @@ frmMacros::frmMacros(QWidget *parent) : QWidget(parent, Qt::Window)
     main->addWidget(split, 1);
     main->addWidget(sbStatusBar);
 
-    connect(lstCateg, &QTreeWidget::currentItemChanged, this, [this] {
-        if (!m_filling)
-            RunCommand(QStringLiteral("lstCateg_ItemClick()"), [this] { lstCateg_ItemClick(); });
-    });
-    connect(lstMacro, &QTreeWidget::currentItemChanged, this, [this] {
-        if (!m_filling)
-            RunCommand(QStringLiteral("lstMacro_ItemClick()"), [this] { lstMacro_ItemClick(); });
-    });
+    // Choosing another category or macro first lets the user keep an edited body; Cancel puts
+    // the list back on the entry the body belongs to.
+    auto choose = [this](QTreeWidget *list, const char *origin, void (frmMacros::*handler)()) {
+        connect(list, &QTreeWidget::currentItemChanged, this,
+                [this, list, origin, handler](QTreeWidgetItem *, QTreeWidgetItem *previous) {
+                    if (m_filling)
+                        return;
+                    // Also once the click that chose the other entry has been handled.
+                    const QString key = ItemData::key(previous);
+                    auto putBack = [this, list, key] {
+                        auto select = [this, list, key] {
+                            m_filling = true;
+                            list->setCurrentItem(ItemData::findByKey(list, key));
+                            m_filling = false;
+                        };
+                        select();
+                        QTimer::singleShot(0, this, select);
+                    };
+                    RunCommand(QString::fromLatin1(origin), [&] {
+                        if (LeaveOrStay([this] { return ConfirmLeaveBody(); }, putBack))
+                            (this->*handler)();
+                    });
+                });
+    };
+    choose(lstCateg, "lstCateg_ItemClick()", &frmMacros::lstCateg_ItemClick);
+    choose(lstMacro, "lstMacro_ItemClick()", &frmMacros::lstMacro_ItemClick);
     connect(lstCateg, &QTreeWidget::itemDoubleClicked, this, &frmMacros::lstCateg_DblClick);
     connect(lstMacro, &QTreeWidget::itemDoubleClicked, this, &frmMacros::lstMacro_DblClick);
     lstCateg->installEventFilter(this);
@@ -224,6 +274,15 @@ QTreeWidgetItem *frmMacros::AddItem(QTreeWidget *list, int id, const QString &na
     return item;
 }
 
+bool frmMacros::ConfirmLeaveBody()
+{
+    if (m_bodyMacroId == 0 || EditorText() == m_storedBody)
+        return true;
+    return AskToSaveWork(QStringLiteral("The text of macro '%1' was changed.").arg(m_bodyMacroName) + QLatin1Char('\r')
+                             + QStringLiteral("Do you want to save the changes?"),
+                         [this] { return SaveBody(); });
+}
+
 void frmMacros::ShowText(const QString &text)
 {
     m_lineBreak = lineBreakOf(text);
@@ -264,6 +323,7 @@ void frmMacros::cmdEditMacro_Click()
 void frmMacros::ChooseCategory()
 {
     ShowText(QString());
+    m_bodyMacroId = 0;
     lstRefMacro->clear();
     m_filling = true;
     try {
@@ -276,6 +336,7 @@ void frmMacros::ChooseCategory()
     if (!lstMacro->currentItem()) {
         SetEditValue(false);
         cmdEditMacro->setEnabled(false);
+        setWindowTitle(QStringLiteral("  Macro editor")); // no macro is shown any more
         return;
     }
     ChooseMacro();
@@ -288,7 +349,11 @@ void frmMacros::ChooseMacro()
     if (!item)
         return;
     const int id = ItemData::tag(item).toInt();
-    ShowText(App::session().GetMacroBody(id));
+    const QString body = App::session().GetMacroBody(id);
+    ShowText(body);
+    m_bodyMacroId = id;
+    m_bodyMacroName = item->text(0);
+    m_storedBody = body;
     setWindowTitle(QStringLiteral("Macro [") + item->text(0) + QStringLiteral("]"));
     FillReferences(id);
 }
@@ -298,7 +363,7 @@ void frmMacros::FillReferences(int macroId)
     lstRefMacro->clear();
     const QStringList refs = App::session().GetReferencedMacros(macroId, QStringLiteral("m"));
     for (const QString &entry : refs)
-        new QTreeWidgetItem(lstRefMacro, QStringList{entry.section(IdNameSeparator, 1)});
+        new QTreeWidgetItem(lstRefMacro, QStringList{ItemData::splitIdAndName(entry).name});
 }
 
 void frmMacros::lstCateg_ItemClick()
@@ -313,7 +378,7 @@ void frmMacros::cmdNewCateg_Click()
 {
     bool ok = false;
     const QString name = prompter().inputText(QStringLiteral("Enter category name :"), AppTitle, QString(), &ok);
-    if (!ok || name.isEmpty())
+    if (!ok || name.isEmpty() || !ConfirmLeaveBody())
         return;
     QString reason;
     const int id = App::session().SaveMacroCategory(name, 0, &reason);
@@ -337,7 +402,7 @@ void frmMacros::cmdNewMacro_Click()
         return;
     bool ok = false;
     const QString name = prompter().inputText(QStringLiteral("Enter macro name :"), AppTitle, QString(), &ok);
-    if (!ok || name.isEmpty())
+    if (!ok || name.isEmpty() || !ConfirmLeaveBody())
         return;
     QString reason;
     const int id = App::session().SaveMacro(name, category, 0, &reason);
@@ -387,6 +452,8 @@ void frmMacros::lstMacro_DblClick()
         QString reason;
         if (App::session().SaveMacro(name, 0, ItemData::tag(item).toInt(), &reason) > 0) {
             item->setText(0, name);
+            if (m_bodyMacroId == ItemData::tag(item).toInt())
+                m_bodyMacroName = name;
             setWindowTitle(QStringLiteral("Macro [") + name + QStringLiteral("]"));
         } else if (!reason.isEmpty()) {
             prompter().message(reason, AppTitle, Prompter::Icon::Exclamation);
@@ -434,27 +501,34 @@ void frmMacros::cmdDelMacro_Click()
 
 void frmMacros::cmdSaveMacro_Click()
 {
-    QTreeWidgetItem *item = lstMacro->currentItem();
-    if (!item)
-        return;
+    if (lstMacro->currentItem())
+        SaveBody();
+}
+
+bool frmMacros::SaveBody()
+{
+    if (m_bodyMacroId == 0)
+        return true;
     const QString text = EditorText();
     // Another editor window may have deleted the macro; the typed text must not vanish unnoticed.
-    if (!App::session().SaveMacroBody(ItemData::tag(item).toInt(), text)) {
-        prompter().message(QStringLiteral("The macro '") + item->text(0)
+    if (!App::session().SaveMacroBody(m_bodyMacroId, text)) {
+        prompter().message(QStringLiteral("The macro '") + m_bodyMacroName
                                + QStringLiteral("' no longer exists; its text was not saved."),
                            AppTitle, Prompter::Icon::Exclamation);
-        return;
+        return false;
     }
     ShowText(text);
+    m_storedBody = text;
+    return true;
 }
 
 void frmMacros::cmdExportMacro_Click()
 {
     const QString path = prompter().saveFile(QStringLiteral("Export file"),
-                                             QStringLiteral("Text files (*.txt)|*.txt|All files (*.*)|*.*"), QString());
+                                             QStringLiteral("Text files (*.txt)|*.txt|All files (*.*)|*.*"), QStringLiteral("txt"));
     if (path.isEmpty())
         return;
-    MacroTextFile::write(path, EditorText());
+    TextFile::write(path, EditorText());
 }
 
 void frmMacros::cmdImportMacro_Click()
@@ -463,7 +537,7 @@ void frmMacros::cmdImportMacro_Click()
                                              QStringLiteral("Text files (*.txt)|*.txt|All files (*.*)|*.*"));
     if (path.isEmpty())
         return;
-    ShowText(MacroTextFile::read(path));
+    ShowText(TextFile::read(path));
 }
 
 void frmMacros::cmdReferences_Click()
@@ -499,6 +573,12 @@ bool frmMacros::eventFilter(QObject *watched, QEvent *event)
 
 void frmMacros::closeEvent(QCloseEvent *event)
 {
+    bool leave = false;
+    RunCommand(QStringLiteral("Form_Unload()"), [&] { leave = ConfirmLeaveBody(); });
+    if (!leave) {
+        event->ignore();
+        return;
+    }
     try {
         SaveWindowPlacement(this);
     } catch (...) {

@@ -62,12 +62,20 @@ private:
     void SetEditValue(bool on);
     void ShowText(const QString &text);
     QString EditorText() const;
+    // Stores the shown body in its macro; false (with a message) when the macro is gone.
+    bool SaveBody();
+    // Before the shown body leaves the screen: true to go on (saved or dropped as the user chose).
+    bool ConfirmLeaveBody();
     int SelectedId(QTreeWidget *list) const;
     QTreeWidgetItem *AddItem(QTreeWidget *list, int id, const QString &name);
 
     bool m_filling = false;
     // The line break of the text shown, given back on save and export: the editor itself only knows "\n".
     QString m_lineBreak;
+    // The macro whose body is shown, and that body as stored: what differs waits for "&Save".
+    int m_bodyMacroId = 0;
+    QString m_bodyMacroName;
+    QString m_storedBody;
 };
 
 // Opens a new macro editor window (Tools > "&Macro Editor", toolbar "Macro Editor").

@@ -145,7 +145,7 @@ frmReferences::Outcome frmReferences::EditReferences(int sourceId, const QString
     dialog.LoadMe();
     const QStringList current = App::session().GetReferencedMacros(sourceId, tip);
     for (const QString &entry : current)
-        dialog.AddReference(entry.section(IdNameSeparator, 0, 0).toInt());
+        dialog.AddReference(ItemData::splitIdAndName(entry).id);
     dialog.TickReferences();
     dialog.exec();
     if (dialog.Cancel)

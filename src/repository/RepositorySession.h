@@ -175,12 +175,18 @@ public:
     // SaveUser throws. Deletes leave no user-role row, grant or check-out pointing at what is gone.
     QSqlQuery GetApplicationRows(); // AppName, IdApp, by name
     int AddApplication(const QString &name); // the new id, 0 = refused
+    // False for a blank name, a name another application has, or an application that is gone.
+    bool RenameApplication(int idApp, const QString &name);
+    // The console's own client application, whose users are the administrators; 0 when there is none.
+    int ConsoleApplicationId();
     // The application, its users, their roles and their check-outs; false when it did not exist.
     bool DeleteApplication(int idApp);
     QSqlQuery GetApplicationUserRows(int idApp); // User, UserFName, UserLName, IdUserApp, by user
     // idUserApp 0: Role, IdRole of every role, by name; otherwise the roles the user holds.
     QSqlQuery GetRoleRows(int idUserApp);
     int AddRole(const QString &name); // the new id, 0 = refused
+    // False for a blank name, a name another role has, or a role that is gone.
+    bool RenameRole(int idRole, const QString &name);
     // The role with its report grants and user assignments; false when it did not exist.
     bool DeleteRole(int idRole);
     // The user ends up holding exactly the given roles (unknown role ids are skipped).
@@ -189,6 +195,8 @@ public:
     // Creates (idUserApp 0) or updates a user; the password is given as typed and stored scrambled.
     // Returns the user's id. Throws AppError for a blank or taken user name, an unknown user or
     // application, or a password that cannot be stored.
+    // Why SaveUser would refuse the user name or password (the text it throws); empty when they may be saved.
+    QString UserProblem(int idUserApp, const QString &user, const QString &password, int idApp);
     int SaveUser(int idUserApp, int externalId, const QString &user, const QString &firstName,
                  const QString &lastName, const QString &password, int idApp);
     // The user with its roles; the reports it held are released. False when it did not exist.

@@ -1,6 +1,7 @@
 #include "RepositorySession.h"
 
 #include "AppError.h"
+#include "Schema.h"
 #include "Scramble.h"
 #include "Sql.h"
 
@@ -50,6 +51,20 @@ bool exists(const QSqlDatabase &db, const QString &table, const QString &idColum
                              .toInt() > 0;
 }
 
+// Renames the row `id` of a table whose names are unique; false for a blank or taken name or a
+// row that is gone.
+bool renameUnique(const QSqlDatabase &db, const char *table, const char *idColumn, const char *nameColumn, int id,
+                  const QString &name)
+{
+    if (name.trimmed().isEmpty() || !exists(db, table, idColumn, id)
+        || nameTaken(db, QStringLiteral("Select %1, %2 From %3").arg(QLatin1String(idColumn), QLatin1String(nameColumn),
+                                                                     QLatin1String(table)),
+                     name, id))
+        return false;
+    Sql::update(db, table, {{nameColumn, name}}, idColumn, id);
+    return true;
+}
+
 } // namespace
 
 QSqlQuery RepositorySession::GetApplicationRows()
@@ -63,6 +78,18 @@ int RepositorySession::AddApplication(const QString &name)
     if (name.trimmed().isEmpty() || nameTaken(db, QStringLiteral("Select IdApp, AppName From ZAT_App"), name))
         return 0;
     return Sql::insert(db, "ZAT_App", "IdApp", {{"AppName", name}});
+}
+
+bool RepositorySession::RenameApplication(int idApp, const QString &name)
+{
+    return renameUnique(Connection(), "ZAT_App", "IdApp", "AppName", idApp, name);
+}
+
+int RepositorySession::ConsoleApplicationId()
+{
+    // The application CurrentUserId keeps the administrators in.
+    return Sql::scalar(Connection(), QStringLiteral("Select IdApp From ZAT_App Where AppName = ? Order By IdApp"),
+                       {QString::fromLatin1(Schema::ConsoleAppName)}).toInt();
 }
 
 bool RepositorySession::DeleteApplication(int idApp)
@@ -111,6 +138,11 @@ int RepositorySession::AddRole(const QString &name)
     return Sql::insert(db, "ZAT_Role", "IdRole", {{"Role", name}});
 }
 
+bool RepositorySession::RenameRole(int idRole, const QString &name)
+{
+    return renameUnique(Connection(), "ZAT_Role", "IdRole", "Role", idRole, name);
+}
+
 bool RepositorySession::DeleteRole(int idRole)
 {
     QSqlDatabase db = Connection();
@@ -146,6 +178,23 @@ QSqlQuery RepositorySession::GetUserRow(int idUserApp)
                                        .arg(Sql::userColumn()).arg(idUserApp));
 }
 
+QString RepositorySession::UserProblem(int idUserApp, const QString &user, const QString &password, int idApp)
+{
+    QSqlDatabase db = Connection();
+    if (user.trimmed().isEmpty())
+        return QStringLiteral("The user name cannot be empty.");
+    // A user that keeps its name may be saved even where older data already holds a twin.
+    const QString before = idUserApp == 0 ? QString()
+        : Sql::scalar(db, QStringLiteral("Select %1 From ZAT_UserApp Where IdUserApp = %2").arg(Sql::userColumn()).arg(idUserApp)).toString();
+    const bool renamed = idUserApp == 0 || nameKey(before) != nameKey(user);
+    if (renamed && nameTaken(db, QStringLiteral("Select IdUserApp, %1 From ZAT_UserApp Where IdApp = %2").arg(Sql::userColumn()).arg(idApp),
+                             user, idUserApp))
+        return QStringLiteral("The client application already has a user named '%1'.").arg(user.trimmed());
+    if (!PasswordIsStorable(password))
+        return QStringLiteral("The password holds a character that cannot be stored.");
+    return {};
+}
+
 int RepositorySession::SaveUser(int idUserApp, int externalId, const QString &user, const QString &firstName,
                                 const QString &lastName, const QString &password, int idApp)
 {
@@ -156,16 +205,9 @@ int RepositorySession::SaveUser(int idUserApp, int externalId, const QString &us
         throw AppError(ErrorNumber::InvalidArgument, QStringLiteral("The client application no longer exists."));
     if (idUserApp != 0 && !exists(db, "ZAT_UserApp", "IdUserApp", idUserApp))
         throw AppError(ErrorNumber::InvalidArgument, QStringLiteral("The user no longer exists."));
-    // A user that keeps its name may be saved even where older data already holds a twin.
-    const QString before = idUserApp == 0 ? QString()
-        : Sql::scalar(db, QStringLiteral("Select %1 From ZAT_UserApp Where IdUserApp = %2").arg(Sql::userColumn()).arg(idUserApp)).toString();
-    const bool renamed = idUserApp == 0 || nameKey(before) != nameKey(user);
-    if (renamed && nameTaken(db, QStringLiteral("Select IdUserApp, %1 From ZAT_UserApp Where IdApp = %2").arg(Sql::userColumn()).arg(idApp),
-                             user, idUserApp))
-        throw AppError(ErrorNumber::InvalidArgument,
-                       QStringLiteral("The client application already has a user named '%1'.").arg(user.trimmed()));
-    if (!PasswordIsStorable(password))
-        throw AppError(ErrorNumber::InvalidArgument, QStringLiteral("The password holds a character that cannot be stored."));
+    const QString problem = UserProblem(idUserApp, user, password, idApp);
+    if (!problem.isEmpty())
+        throw AppError(ErrorNumber::InvalidArgument, problem);
     const Sql::Values values{{"IdApp", idApp},
                              {"IdUser", externalId},
                              {"User", user},

@@ -44,24 +44,45 @@ QString ScrambleText(QString &text, const QString &key)
     return text;
 }
 
+// The stored character of a scrambled code, and the code of a stored character.
+static QChar storedChar(int code)
+{
+    if (code == 0)
+        return QChar(kStoredZero);
+    if (code >= 0x100) {
+        const int byte = Cp1252Code(QChar(char16_t(code)));
+        if (byte >= 0)
+            return QChar(char16_t(byte));
+    }
+    return charOf(code);
+}
+
+static int storedCode(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u == kStoredZero)
+        return 0;
+    if (u >= 0x80 && u <= 0x9F && kHigh[u - 0x80] >= 0x100)
+        return kHigh[u - 0x80];
+    return codeOf(c);
+}
+
 QString StoredPassword(const QString &typed)
 {
-    QString s = typed;
-    ScrambleText(s, UserPasswordKey);
-    s.replace(QChar(0), QChar(kStoredZero));
+    const QString &key = UserPasswordKey;
+    QString s(typed.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < typed.size(); ++i)
+        s[i] = storedChar(codeOf(typed[i]) ^ codeOf(key[i % key.size()]));
     return s;
 }
 
 QString TypedPassword(const QString &stored)
 {
-    QString s = stored;
-    s.replace(QChar(kStoredZero), QChar(0));
-    return ScrambleText(s, UserPasswordKey);
+    const QString &key = UserPasswordKey;
+    QString s(stored.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < stored.size(); ++i)
+        s[i] = charOf(storedCode(stored[i]) ^ codeOf(key[i % key.size()]));
+    return s;
 }
 
-bool PasswordIsStorable(const QString &typed)
-{
-    QString s = typed;
-    ScrambleText(s, UserPasswordKey);
-    return !s.contains(QChar(kStoredZero));
-}
+bool PasswordIsStorable(const QString &typed) { return TypedPassword(StoredPassword(typed)) == typed; }

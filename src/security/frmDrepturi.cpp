@@ -81,8 +81,10 @@ frmDrepturi::frmDrepturi(QWidget *parent) : QDialog(parent)
     cmbCliApp->setMinimumWidth(220);
     cmdAddApp = button("cmdAddApp", QStringLiteral("New"), QStringLiteral("New client application"));
     cmdDelApp = button("cmdDelApp", QStringLiteral("Delete"), QStringLiteral("Delete client application"));
+    cmdRenameApp = button("cmdRenameApp", QStringLiteral("Rename"), QStringLiteral("Rename client application"));
     lblAppID = new QLabel(this);
     lblAppID->setObjectName(QStringLiteral("lblAppID"));
+    lblAppID->hide(); // the id means nothing to the user; the window keeps it for itself
 
     lstUsers = list("lstUsers", {QStringLiteral("User"), QStringLiteral("User Name")});
     cmdAddUser = button("cmdAddUser", QStringLiteral("New"), QStringLiteral("New user"));
@@ -92,6 +94,7 @@ frmDrepturi::frmDrepturi(QWidget *parent) : QDialog(parent)
     lstConfigRoles = list("lstConfigRoles", {QStringLiteral("Role")});
     cmdAddRole = button("cmdAddRole", QStringLiteral("New"), QStringLiteral("New role"));
     cmdDeleteRole = button("cmdDeleteRole", QStringLiteral("Delete"), QStringLiteral("Delete role"));
+    cmdRenameRole = button("cmdRenameRole", QStringLiteral("Rename"), QStringLiteral("Rename role"));
     lstReports = list("lstReports", {QStringLiteral("Report")});
     cmdAddReport = button("cmdAddReport", QStringLiteral("..."), QStringLiteral("Reports of the role"));
     cmdClose = button("cmdClose", QStringLiteral("&Close"));
@@ -115,7 +118,7 @@ frmDrepturi::frmDrepturi(QWidget *parent) : QDialog(parent)
     rightsLayout->addWidget(group(QStringLiteral("Roles"), lstRoles, {cmdSaveUsrRole}), 2);
     auto *rolesTab = new QWidget;
     auto *rolesLayout = new QHBoxLayout(rolesTab);
-    rolesLayout->addWidget(group(QStringLiteral("Roles"), lstConfigRoles, {cmdAddRole, cmdDeleteRole}), 2);
+    rolesLayout->addWidget(group(QStringLiteral("Roles"), lstConfigRoles, {cmdAddRole, cmdRenameRole, cmdDeleteRole}), 2);
     rolesLayout->addWidget(group(QStringLiteral("Reports"), lstReports, {cmdAddReport}), 3);
     SSTab1->addTab(rightsTab, QStringLiteral("   User rights"));
     SSTab1->addTab(rolesTab, QStringLiteral("   Roles"));
@@ -124,6 +127,7 @@ frmDrepturi::frmDrepturi(QWidget *parent) : QDialog(parent)
     top->addWidget(new QLabel(QStringLiteral("Client app"), this));
     top->addWidget(cmbCliApp, 1);
     top->addWidget(cmdAddApp);
+    top->addWidget(cmdRenameApp);
     top->addWidget(cmdDelApp);
     top->addWidget(lblAppID);
     auto *bottom = new QHBoxLayout;
@@ -144,6 +148,8 @@ frmDrepturi::frmDrepturi(QWidget *parent) : QDialog(parent)
     connect(lstConfigRoles, &QTreeWidget::itemDoubleClicked, this, [this] { cmdAddReport_Click(); });
     connect(cmdAddApp, &QPushButton::clicked, this, &frmDrepturi::cmdAddApp_Click);
     connect(cmdDelApp, &QPushButton::clicked, this, &frmDrepturi::cmdDelApp_Click);
+    connect(cmdRenameApp, &QPushButton::clicked, this, &frmDrepturi::cmdRenameApp_Click);
+    connect(cmdRenameRole, &QPushButton::clicked, this, &frmDrepturi::cmdRenameRole_Click);
     connect(cmdAddUser, &QPushButton::clicked, this, &frmDrepturi::cmdAddUser_Click);
     connect(cmdDelUser, &QPushButton::clicked, this, &frmDrepturi::cmdDelUser_Click);
     connect(cmdSaveUsrRole, &QPushButton::clicked, this, &frmDrepturi::cmdSaveUsrRole_Click);
@@ -320,17 +326,42 @@ void frmDrepturi::cmdAddApp_Click()
     });
 }
 
+void frmDrepturi::cmdRenameApp_Click()
+{
+    RunCommand(QStringLiteral("cmdRenameApp_Click()"), [this] {
+        const int index = cmbCliApp->currentIndex();
+        if (index < 0)
+            return;
+        const QString name = prompter().inputText(QStringLiteral("Modify application name :"), kZat, cmbCliApp->itemText(index));
+        if (name.trimmed().isEmpty() || name == cmbCliApp->itemText(index))
+            return;
+        if (!App::session().RenameApplication(selectedAppId(), name)) {
+            prompter().message(QStringLiteral("Another client application is already named '%1'.").arg(name.trimmed()),
+                               kZat, Prompter::Icon::Exclamation);
+            return;
+        }
+        cmbCliApp->setItemText(index, name);
+    });
+}
+
 void frmDrepturi::cmdDelApp_Click()
 {
     RunCommand(QStringLiteral("cmdDelApp_Click()"), [this] {
         const int index = cmbCliApp->currentIndex();
         if (index < 0)
             return;
-        const QString text = QStringLiteral("Are you sure you want to delete client application '") +
-                             cmbCliApp->itemText(index) + QStringLiteral("'\r\n and all associated users?");
+        QString text = QStringLiteral("Are you sure you want to delete client application '") +
+                       cmbCliApp->itemText(index) + QStringLiteral("'\r\n and all associated users?");
+        RepositorySession &session = App::session();
+        // The console keeps its administrators in its own application: say that they go with it.
+        if (selectedAppId() == session.ConsoleApplicationId())
+            text = QStringLiteral("'%1' is the console's own client application: deleting it also deletes the "
+                                  "administrators' users, among them the one you are logged in as ('%2').\r\n")
+                       .arg(cmbCliApp->itemText(index), session.LoginName())
+                 + text;
         if (prompter().message(text, kZat, Prompter::Icon::Exclamation, Prompter::Buttons::YesNo) != Prompter::Answer::Yes)
             return;
-        if (!App::session().DeleteApplication(selectedAppId()))
+        if (!session.DeleteApplication(selectedAppId()))
             return;
         {
             const QSignalBlocker b(cmbCliApp);
@@ -356,6 +387,7 @@ void frmDrepturi::cmdAddUser_Click()
             return;
         }
         frmUserConfig dialog(this);
+        dialog.AppId = selectedAppId();
         int id = 0;
         dialog.LoadMe(id);
         if (dialog.Cancel)
@@ -382,6 +414,7 @@ void frmDrepturi::lstUsers_DblClick()
         if (!user || cmbCliApp->currentIndex() < 0)
             return;
         frmUserConfig dialog(this);
+        dialog.AppId = selectedAppId();
         int id = tagOf(user);
         dialog.LoadMe(id);
         if (dialog.Cancel)
@@ -450,6 +483,28 @@ void frmDrepturi::cmdAddRole_Click()
     });
 }
 
+void frmDrepturi::cmdRenameRole_Click()
+{
+    RunCommand(QStringLiteral("cmdRenameRole_Click()"), [this] {
+        QTreeWidgetItem *role = lstConfigRoles->currentItem();
+        if (!role)
+            return;
+        const QString name = prompter().inputText(QStringLiteral("Modify role name :"), kZat, role->text(0));
+        if (name.trimmed().isEmpty() || name == role->text(0))
+            return;
+        const int id = tagOf(role);
+        if (!App::session().RenameRole(id, name)) {
+            prompter().message(QStringLiteral("Another role is already named '%1'.").arg(name.trimmed()), kZat,
+                               Prompter::Icon::Exclamation);
+            return;
+        }
+        const QSignalBlocker b(lstRoles);
+        role->setText(0, name);
+        if (QTreeWidgetItem *tick = ItemData::findByKey(lstRoles, QStringLiteral("k") + QString::number(id)))
+            tick->setText(0, name);
+    });
+}
+
 void frmDrepturi::cmdDeleteRole_Click()
 {
     RunCommand(QStringLiteral("cmdDeleteRole_Click()"), [this] {
@@ -500,6 +555,7 @@ void frmDrepturi::cmdAddReport_Click()
             return;
         {
             frmReports window(this);
+            window.RoleName = role->text(0);
             window.LoadMe(tagOf(role));
         }
         LoadReports();

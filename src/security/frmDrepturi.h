@@ -19,6 +19,7 @@ public:
     QComboBox *cmbCliApp;
     QPushButton *cmdAddApp;
     QPushButton *cmdDelApp;
+    QPushButton *cmdRenameApp;
     QLabel *lblAppID;
     QTabWidget *SSTab1;
     QTreeWidget *lstUsers;
@@ -29,6 +30,7 @@ public:
     QTreeWidget *lstConfigRoles;
     QPushButton *cmdAddRole;
     QPushButton *cmdDeleteRole;
+    QPushButton *cmdRenameRole;
     QTreeWidget *lstReports;
     QPushButton *cmdAddReport;
     QPushButton *cmdClose;
@@ -42,11 +44,13 @@ public Q_SLOTS:
     void lstConfigRoles_Click();
     void cmdAddApp_Click();
     void cmdDelApp_Click();
+    void cmdRenameApp_Click();
     void cmdAddUser_Click();
     void cmdDelUser_Click();
     void cmdSaveUsrRole_Click();
     void cmdAddRole_Click();
     void cmdDeleteRole_Click();
+    void cmdRenameRole_Click();
     void cmdAddReport_Click();
     void cmdClose_Click();
 

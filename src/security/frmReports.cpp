@@ -11,6 +11,9 @@
 #include <QHBoxLayout>
 #include <QHash>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QStyle>
@@ -58,6 +61,11 @@ frmReports::frmReports(QWidget *parent) : QDialog(parent)
     twRep->setObjectName(QStringLiteral("twRep"));
     twRep->setHeaderHidden(true);
     twRep->setColumnCount(1);
+    twRep->viewport()->installEventFilter(this);
+    twRep->installEventFilter(this);
+    lblRole = new QLabel(this);
+    lblRole->setObjectName(QStringLiteral("lblRole"));
+    lblRole->hide();
     cmdSelectAll = NamedButton(this, "cmdSelectAll", QStringLiteral("&Select All"), false);
     cmdDeselectAll = NamedButton(this, "cmdDeselectAll", QStringLiteral("&Deselect All"), false);
     cmdSave = NamedButton(this, "cmdSave", QStringLiteral("&Save"), false);
@@ -69,6 +77,7 @@ frmReports::frmReports(QWidget *parent) : QDialog(parent)
     strip->addWidget(cmdSave);
     strip->addWidget(cmdClose);
     auto *layout = new QVBoxLayout(this);
+    layout->addWidget(lblRole);
     layout->addWidget(twRep);
     layout->addLayout(strip);
     resize(420, 520);
@@ -124,6 +133,8 @@ void frmReports::BuildTree(int IdItem)
     BusyCursor busy;
     m_idItem = IdItem;
     Cancel = true;
+    lblRole->setText(QStringLiteral("Reports of the role '%1'").arg(RoleName));
+    lblRole->setVisible(ViewFor == 0 && !RoleName.isEmpty());
     RunCommand(QStringLiteral("frmMain.LoadCateg()"), [this] { LoadCateg(); });
     if (ViewFor == 1)
         RunCommand(QStringLiteral("frmMain.LoadReportsCheckOut()"), [this] { LoadReportsCheckOut(); });
@@ -210,6 +221,39 @@ void frmReports::twRep_DblClick(QTreeWidgetItem *item)
         setTickState(item, Unticked);
     else if (state == Unticked)
         setTickState(item, Ticked);
+}
+
+bool frmReports::onTickImage(const QTreeWidgetItem *item, const QPoint &viewportPos) const
+{
+    if (!item || !isReport(item))
+        return false;
+    const QRect row = twRep->visualItemRect(item);
+    const int size = twRep->iconSize().isValid() ? twRep->iconSize().width() : style()->pixelMetric(QStyle::PM_SmallIconSize);
+    return viewportPos.x() >= row.left() && viewportPos.x() < row.left() + size + 6;
+}
+
+// A tick image answers a click and Space, as a check box does; a double-click on the name flips it too.
+bool frmReports::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == twRep->viewport()
+        && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)) {
+        auto *me = static_cast<QMouseEvent *>(event);
+        QTreeWidgetItem *item = twRep->itemAt(me->position().toPoint());
+        if (me->button() == Qt::LeftButton && onTickImage(item, me->position().toPoint())) {
+            // Each press flips the tick; the double-click that follows a second press is not a
+            // flip of its own.
+            if (event->type() == QEvent::MouseButtonDblClick)
+                return true;
+            twRep_DblClick(item);
+        }
+    } else if (watched == twRep && event->type() == QEvent::KeyPress) {
+        auto *ke = static_cast<QKeyEvent *>(event);
+        if (ke->key() == Qt::Key_Space && ke->modifiers() == Qt::NoModifier && isReport(twRep->currentItem())) {
+            twRep_DblClick(twRep->currentItem());
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void frmReports::tickAll(bool ticked)

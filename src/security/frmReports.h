@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QList>
 
+class QLabel;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -17,6 +18,7 @@ public:
 
     explicit frmReports(QWidget *parent = nullptr);
 
+    QLabel *lblRole; // the role whose grants are edited (grants view only)
     QTreeWidget *twRep;
     QPushButton *cmdSelectAll;
     QPushButton *cmdDeselectAll;
@@ -24,6 +26,7 @@ public:
     QPushButton *cmdClose;
 
     int ViewFor = 0;
+    QString RoleName; // shown above the tree in the grants view; set before LoadMe
     bool Cancel = true;
 
     // IdItem: the role (grants view) or 0 (working files). Builds the tree and shows it modally.
@@ -46,6 +49,7 @@ public Q_SLOTS:
 
 protected:
     void hideEvent(QHideEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void LoadCateg();
@@ -53,6 +57,7 @@ private:
     void LoadReportsCheckOut();
     void setTickState(QTreeWidgetItem *item, int state);
     void tickAll(bool ticked);
+    bool onTickImage(const QTreeWidgetItem *item, const QPoint &viewportPos) const;
 
     int m_idItem = 0;
 };

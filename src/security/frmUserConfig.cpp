@@ -91,6 +91,16 @@ void frmUserConfig::cmdSave_Click()
         txtPass1->setFocus();
         return;
     }
+    // What the library would refuse is said here, while what was typed is still on screen.
+    QString problem;
+    if (!RunCommand(QStringLiteral("cmdSave_Click()"),
+                    [&] { problem = App::session().UserProblem(m_idUser, txtUser->text(), txtPass->text(), AppId); }))
+        return;
+    if (!problem.isEmpty()) {
+        prompter().message(problem, AppTitle, Prompter::Icon::Exclamation);
+        (PasswordIsStorable(txtPass->text()) ? txtUser : txtPass)->setFocus();
+        return;
+    }
     Cancel = false;
     accept();
 }

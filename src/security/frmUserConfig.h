@@ -23,6 +23,9 @@ public:
 
     // True until the user saves.
     bool Cancel = true;
+    // The client application the user belongs to; set by the caller before LoadMe, so that a
+    // name the application already has is refused before the dialog closes.
+    int AppId = 0;
 
     // Fills the fields for the user (0 = a new user) and shows the dialog modally.
     void LoadMe(int &vIdUser);

@@ -1,8 +1,18 @@
 #include "ItemData.h"
 
+#include "repository/RepositorySession.h"
+
 #include <QTreeWidgetItemIterator>
 
 namespace ItemData {
+
+IdAndName splitIdAndName(const QString &text)
+{
+    const qsizetype at = text.indexOf(IdNameSeparator);
+    if (at < 0)
+        return {text.toInt(), QString()};
+    return {text.left(at).toInt(), text.mid(at + IdNameSeparator.size())};
+}
 
 QTreeWidgetItem *findByKey(QTreeWidget *tree, const QString &key)
 {

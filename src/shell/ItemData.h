@@ -19,6 +19,14 @@ inline QVariant tag(const QTreeWidgetItem *item) { return item ? item->data(0, T
 // The id of a key: the key without its first letter.
 inline int idOfKey(const QString &key) { return key.mid(1).toInt(); }
 
+// An id-and-name text ("12#$#Monthly sales") split at its first separator only: a name may hold
+// the separator itself.
+struct IdAndName {
+    int id = 0;
+    QString name;
+};
+IdAndName splitIdAndName(const QString &text);
+
 // Depth-first search of a tree or list for the item with a key; nullptr when absent.
 QTreeWidgetItem *findByKey(QTreeWidget *tree, const QString &key);
 

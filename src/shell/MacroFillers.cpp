@@ -20,8 +20,8 @@ void FillMacroList(int categoryId, QTreeWidget *list)
     list->clear();
     const QStringList macros = App::session().GetMacroList(categoryId);
     for (const QString &entry : macros) {
-        const QStringList parts = entry.split(IdNameSeparator);
-        addListItem(list, parts.value(0).toInt(), parts.value(1));
+        const ItemData::IdAndName macro = ItemData::splitIdAndName(entry);
+        addListItem(list, macro.id, macro.name);
     }
     if (list->topLevelItemCount() > 0)
         list->setCurrentItem(list->topLevelItem(0));
@@ -33,8 +33,8 @@ void FillMacroCategories(QTreeWidget *list)
     list->clear();
     addListItem(list, 0, QStringLiteral("< All macros >"));
     for (const QString &entry : categories) {
-        const QStringList parts = entry.split(IdNameSeparator);
-        addListItem(list, parts.value(0).toInt(), parts.value(1));
+        const ItemData::IdAndName category = ItemData::splitIdAndName(entry);
+        addListItem(list, category.id, category.name);
     }
     list->setCurrentItem(list->topLevelItem(0));
 }
@@ -45,8 +45,8 @@ void FillMacroCategories(QComboBox *combo)
     combo->clear();
     ItemData::addComboItem(combo, QStringLiteral("k0"), QStringLiteral("< All macros >"), 0);
     for (const QString &entry : categories) {
-        const QStringList parts = entry.split(IdNameSeparator);
-        ItemData::addComboItem(combo, QStringLiteral("k") + parts.value(0), parts.value(1), parts.value(0).toInt());
+        const ItemData::IdAndName category = ItemData::splitIdAndName(entry);
+        ItemData::addComboItem(combo, QStringLiteral("k") + QString::number(category.id), category.name, category.id);
     }
     combo->setCurrentIndex(0);
 }

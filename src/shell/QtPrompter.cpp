@@ -85,8 +85,15 @@ QString QtPrompter::saveFile(const QString &title, const QString &filter, const 
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !askBeforeReplacing);
     QString suffix = defaultSuffix;
     suffix.remove(QLatin1Char('*')).remove(QLatin1Char('.'));
-    if (!suffix.isEmpty())
-        dialog.setDefaultSuffix(suffix);
+    if (!suffix.isEmpty()) {
+        // The suffix belongs to its filter: with "All files" chosen a name stays as typed.
+        const QString pattern = QStringLiteral("*.") + suffix;
+        auto follow = [&dialog, suffix, pattern](const QString &chosen) {
+            dialog.setDefaultSuffix(chosen.contains(pattern, Qt::CaseInsensitive) ? suffix : QString());
+        };
+        follow(dialog.selectedNameFilter());
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, follow);
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().first();
