@@ -9,8 +9,9 @@ namespace TransferLog {
 
 namespace {
 
-// Rows per INSERT of lines: one statement per line would make a run of 10,000 reports slow on a server.
-constexpr int LinesPerStatement = 200;
+// Rows per INSERT of lines: one statement per line would make a run of 10,000 reports slow on a
+// server, and Qt's SQLite driver binds each value in time growing with the statement's count of them.
+constexpr int LinesPerStatement = 25;
 
 const QString RunColumns = QStringLiteral(
     "IdTransfer, Started, Finished, UserName, Direction, PackagePath, PackageId, Options, Reports, DataSources, "

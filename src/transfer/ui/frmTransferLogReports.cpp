@@ -18,7 +18,7 @@
 frmTransferLogReports::frmTransferLogReports(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmTransferLogReports"));
-    setWindowTitle(QStringLiteral("Transfer history"));
+    setWindowTitle(QStringLiteral("Transfer history: reports"));
     lblRun = new QLabel(this);
     lblRun->setObjectName(QStringLiteral("lblRun"));
     lblRun->setWordWrap(true);
@@ -59,7 +59,8 @@ bool frmTransferLogReports::Load(int idTransfer)
                         run.message, QStringLiteral("Package: ") + run.packagePath};
     if (!run.packageIdentity.isEmpty())
         summary << QStringLiteral("Package identity: ") + run.packageIdentity;
-    summary << QStringLiteral("Options: ") + run.options;
+    if (!run.options.isEmpty())
+        summary << QStringLiteral("Options: ") + run.options;
     lblRun->setText(summary.join(QLatin1Char('\n')));
     QList<QTreeWidgetItem *> items;
     items.reserve(run.lines.size());
