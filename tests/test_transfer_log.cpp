@@ -334,6 +334,32 @@ private Q_SLOTS:
         QCOMPARE(stored.counts.reports, 0);
     }
 
+    void unwritableHistoryKeepsTheRunsOutcome()
+    {
+        // The table went away behind the open connection: the export still finishes and says why
+        // it was not recorded, and a failure of the run still reaches the caller unchanged.
+        Sql::exec(source.Connection(), "Drop Table ZAT_TransferLogReport");
+        QStringList historyFailures;
+        const auto note = [&](const AppError &e) { historyFailures << e.description; };
+        ExportOptions o;
+        o.packagePath = packagePath();
+        o.reportIds = {sample.alpha};
+        {
+            ExportRun run(source, o);
+            TransferRecording::runExport(source, run, o, nullptr, note);
+        }
+        QCOMPARE(historyFailures.size(), 1);
+        QVERIFY2(historyFailures.first().startsWith("The transfer history could not be written: "),
+                 qPrintable(historyFailures.first()));
+        QVERIFY(QFileInfo::exists(o.packagePath));
+        // The run's row went with its lines: nothing half recorded.
+        QCOMPARE(Sql::scalar(source.Connection(), "Select Count(*) From ZAT_TransferLog").toInt(), 0);
+        o.packagePath = QDir(TestDb::tempDir()).filePath("missing folder/p.mdb");
+        ExportRun failing(source, o);
+        QVERIFY_THROWS_EXCEPTION(AppError, TransferRecording::runExport(source, failing, o, nullptr, note));
+        QCOMPARE(historyFailures.size(), 2);
+    }
+
     void packageWithoutIdentityStillImports()
     {
         const QString path = packagePath();
