@@ -1,5 +1,6 @@
 #include "ExportFixture.h"
 #include "TestDb.h"
+#include "WhenModal.h"
 
 #include "navigator/frmMain.h"
 #include "repository/AppError.h"
@@ -41,26 +42,6 @@ QString packagePath()
 bool hasTable(const QSqlDatabase &db, const QString &table)
 {
     return db.tables(QSql::Tables).contains(table, Qt::CaseInsensitive);
-}
-
-// Runs `act` on the first modal window of type T once it is up; `done` tells the test it ran.
-template <typename T>
-void whenModal(bool *done, std::function<void(T *)> act)
-{
-    auto attempt = std::make_shared<std::function<void()>>();
-    auto tries = std::make_shared<int>(0);
-    *attempt = [done, act, attempt, tries] {
-        if (T *w = qobject_cast<T *>(QApplication::activeModalWidget())) {
-            act(w);
-            *done = true;
-            *attempt = nullptr;
-        } else if (++*tries < 1000) {
-            QTimer::singleShot(5, *attempt);
-        } else {
-            *attempt = nullptr;
-        }
-    };
-    QTimer::singleShot(0, *attempt);
 }
 
 void doubleClick(QTreeWidget *view, QTreeWidgetItem *item)
