@@ -1,8 +1,10 @@
 #include "Commands.h"
 #include "CommandSupport.h"
+#include "JsonOutput.h"
 
 #include "repository/AppError.h"
 #include "repository/PackageFile.h"
+#include "repository/PackageIdentity.h"
 #include "repository/RepositoryArgument.h"
 #include "repository/RepositorySession.h"
 #include "repository/Schema.h"
@@ -10,6 +12,9 @@
 #include "transfer/import/ImportRun.h"
 #include "transfer/import/PackageTree.h"
 #include "transfer/import/SyncPairing.h"
+#include "transfer/TransferRecording.h"
+
+#include <QFileInfo>
 
 #include <QHash>
 #include <QSet>
@@ -26,10 +31,11 @@ QString ImportUsage()
         "      Without options: no report, the macros of the imported reports, no data source,\n"
         "      no roles, no users, no synchronised report. --sync pairs the given package reports\n"
         "      with the repository's reports of the same code, --sync-all every one that has a partner.\n"
-        "  list --package FILE [--repository REPO]\n"
+        "  list --package FILE [--repository REPO] [--json]\n"
         "      the package's reports (id, name, category, code and, with a repository, the partner),\n"
-        "      tab-separated. Status lines go to stderr; a failure prints the error's four lines and\n"
-        "      exits 1 (also when macros could not all be imported); bad arguments exit 2.\n");
+        "      tab-separated, or with --json as one JSON document. Status lines go to stderr; a\n"
+        "      failure prints the error's four lines and exits 1 (also when macros could not all be\n"
+        "      imported); bad arguments exit 2. Every import is added to the transfer history.\n");
 }
 
 namespace {
@@ -165,7 +171,7 @@ static int runImport(const QMap<QString, QString> &opts, int category, const QLi
         stepFailed = true;
         PrintError(ErrorLines(e, origin));
     });
-    run.run();
+    TransferRecording::runImport(session, run, o, nullptr, [](const AppError &e) { PrintError(e.description); });
     if (!stepFailed)
         PrintError(QStringLiteral("Operation completed successfully."));
     QTextStream out(stdout);
@@ -186,7 +192,7 @@ int ListCommand(const QStringList &args)
     }
     QMap<QString, QString> opts;
     QString problem;
-    if (!ParseOptions(args, {"--package", "--repository"}, opts, problem))
+    if (!ParseOptions(args, {"--package", "--repository"}, opts, problem, {"--json"}))
         return usageError(QStringLiteral("list"), problem);
     if (!opts.contains("--package"))
         return usageError(QStringLiteral("list"), QStringLiteral("--package is required"));
@@ -214,12 +220,31 @@ static int runList(const QMap<QString, QString> &opts)
     QHash<int, SyncCandidate> candidates;
     for (const SyncCandidate &c : LoadSyncCandidates(package.db, opts.contains("--repository") ? session.Connection() : package.db))
         candidates.insert(c.idReport, c);
+    const bool withPartner = opts.contains("--repository");
+    if (opts.contains("--json")) {
+        const QJsonArray reports = JsonOutput::array(tree.reports, [&](const auto &r) {
+            const SyncCandidate c = candidates.value(r.id);
+            QJsonObject o{{"id", r.id},
+                          {"name", r.name.isNull() ? QStringLiteral("Unknown") : r.name},
+                          {"category", categoryNames.value(r.node)},
+                          {"code", JsonOutput::textOrNull(c.code)}};
+            if (withPartner) {
+                o.insert("partner_id", JsonOutput::idOrNull(c.partnerId));
+                o.insert("partner", JsonOutput::textOrNull(c.partnerName));
+            }
+            return o;
+        });
+        JsonOutput::print({{"package", QFileInfo(opts.value("--package")).absoluteFilePath()},
+                           {"package_identity", JsonOutput::textOrNull(PackageIdentity::read(package.db))},
+                           {"reports", reports}});
+        return 0;
+    }
     QTextStream out(stdout);
     for (const auto &r : tree.reports) {
         const SyncCandidate c = candidates.value(r.id);
         QStringList fields = {QString::number(r.id), r.name.isNull() ? QStringLiteral("Unknown") : r.name,
                               categoryNames.value(r.node), c.code};
-        if (opts.contains("--repository"))
+        if (withPartner)
             fields << c.partnerName;
         out << fields.join(QLatin1Char('\t')) << Qt::endl;
     }

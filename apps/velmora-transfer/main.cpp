@@ -10,7 +10,7 @@
 static QString usage()
 {
     return QStringLiteral("Usage: velmora-transfer COMMAND [OPTIONS]\n\nCommands:\n")
-         + InitUsage() + ExportUsage() + ImportUsage()
+         + InitUsage() + ExportUsage() + ImportUsage() + LogUsage()
          + QStringLiteral("\n  --help  show this text\n");
 }
 
@@ -66,6 +66,8 @@ int main(int argc, char **argv)
             return ImportCommand(args);
         if (command == QLatin1String("list"))
             return ListCommand(args);
+        if (command == QLatin1String("log"))
+            return LogCommand(args);
     } catch (const AppError &e) {
         PrintError(e.description);
         return 1;

@@ -8,6 +8,7 @@
 #include "shell/Prompter.h"
 #include "shell/Settings.h"
 #include "shell/Startup.h"
+#include "transfer/ui/frmTransferLog.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -240,6 +241,8 @@ void frmMain::buildMenus()
     mnuUserRep = act(mnuTools, "mnuUserRep", QStringLiteral("User &reports"), &frmMain::mnuUserRep_Click);
     mnuImport = act(mnuTools, "mnuImport", QStringLiteral("&Import reports"), &frmMain::mnuImport_Click);
     mnuExport = act(mnuTools, "mnuExport", QStringLiteral("&Export reports"), &frmMain::mnuExport_Click);
+    QAction *mnuTransferLog = act(mnuTools, "mnuTransferLog", QStringLiteral("Transfer history"));
+    connect(mnuTransferLog, &QAction::triggered, this, [this] { ShowTransferLog(this); });
 
     mnuQSearch = menu("mnuQSearch", QStringLiteral("&Quick Search"));
     mnuQSearch->addAction(QStringLiteral("&Search"));

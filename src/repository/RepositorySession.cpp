@@ -4,6 +4,7 @@
 #include "PackageFile.h"
 #include "Schema.h"
 #include "Sql.h"
+#include "TransferLogTables.h"
 
 #include <QAtomicInt>
 #include <QDir>
@@ -12,6 +13,16 @@
 #include <QSqlError>
 
 static QAtomicInt sessionCounter;
+
+static void addTransferLog(const QSqlDatabase &db)
+{
+    // A login that may not create tables still works with the repository; only its transfers
+    // then go unrecorded, and recording says so.
+    try {
+        TransferLogTables::ensure(db);
+    } catch (const AppError &) {
+    }
+}
 
 RepositorySession::RepositorySession()
     : m_connectionName(QStringLiteral("velmora-session-%1").arg(sessionCounter.fetchAndAddRelaxed(1) + 1)),
@@ -64,8 +75,10 @@ QSqlDatabase RepositorySession::openFileConnection(const QString &path, bool cre
     }
     QSqlDatabase db = PackageFile::openForWriting(path, m_dbPassword, m_connectionName);
     Schema::ensureUserKey(db);
+    addTransferLog(db);
     return db;
 }
+
 
 void RepositorySession::OpenFile(const QString &path, bool createIfMissing)
 {
@@ -81,6 +94,7 @@ void RepositorySession::ensureServerLayout(QSqlDatabase &db)
     if (!db.tables().contains(QStringLiteral("zat_category"), Qt::CaseInsensitive)) {
         Schema::create(db);
         Schema::seed(db, m_dbPassword);
+        addTransferLog(db);
         return;
     }
     const QStringList missing = Schema::missingLayout(db);
@@ -88,6 +102,7 @@ void RepositorySession::ensureServerLayout(QSqlDatabase &db)
         throw AppError(ErrorNumber::BadFile,
                        QStringLiteral("The database '%1' is not a Velmora repository (missing: %2).")
                            .arg(m_database, missing.mid(0, 5).join(QStringLiteral(", "))));
+    addTransferLog(db);
 }
 
 void RepositorySession::OpenServer(const QString &host, int port, const QString &database, const QString &login,

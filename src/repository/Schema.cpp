@@ -94,7 +94,9 @@ const QList<Table> &tables()
          {}},
         {"ZAT_DbInfo",
          {{"IdInfo", T::Identity}, {"Format", T::Text}, {"FormatVersion", T::Integer},
-          {"PasswordSalt", T::Text}, {"PasswordHash", T::Text}},
+          {"PasswordSalt", T::Text}, {"PasswordHash", T::Text},
+          // A package's random identity, written by the export; older packages lack it.
+          {"PackageId", T::Text, true}},
          {}},
     };
     return all;
@@ -152,25 +154,40 @@ static QString ddlName(const QString &column)
     return column.compare(QLatin1String("User"), Qt::CaseInsensitive) == 0 ? Sql::userColumn() : column;
 }
 
+static void createTable(const QSqlDatabase &db, const Table &t, bool pg, const QString &ifNotExists)
+{
+    QStringList cols;
+    for (const Column &c : t.columns)
+        cols << ddlName(c.name) + QLatin1Char(' ') + sqlType(c.type, pg);
+    Sql::exec(db, QStringLiteral("Create Table %1%2 (%3)").arg(ifNotExists, t.name, cols.join(QStringLiteral(", "))));
+    for (const QStringList &ix : t.indexes) {
+        const QString name = QStringLiteral("IX_%1_%2").arg(t.name, ix.join(QLatin1Char('_')));
+        Sql::exec(db, QStringLiteral("Create Index %1%2 On %3 (%4)").arg(ifNotExists, name, t.name, ix.join(QStringLiteral(", "))));
+    }
+}
+
+void createTable(const QSqlDatabase &db, const Table &table)
+{
+    createTable(db, table, Sql::isPostgres(db), QStringLiteral("If Not Exists "));
+}
+
 void create(const QSqlDatabase &db)
 {
     const bool pg = Sql::isPostgres(db);
     QSqlDatabase d = db;
     const bool tx = d.transaction();
     try {
-        for (const Table &t : tables()) {
-            QStringList cols;
-            for (const Column &c : t.columns)
-                cols << ddlName(c.name) + QLatin1Char(' ') + sqlType(c.type, pg);
-            Sql::exec(db, QStringLiteral("Create Table %1 (%2)").arg(t.name, cols.join(QStringLiteral(", "))));
-        }
+        // Each table comes with its lookup indexes; the unique keys follow once all tables exist.
+        for (const Table &t : tables())
+            createTable(db, t, pg, QString());
         for (const Index &ix : indexes()) {
+            if (!ix.unique)
+                continue;
             QStringList cols;
             for (const QString &c : ix.columns)
                 cols << ddlName(c);
-            Sql::exec(db, QStringLiteral("Create %1Index %2 On %3 (%4)")
-                              .arg(ix.unique ? QStringLiteral("Unique ") : QString(), ix.name, ix.table,
-                                   cols.join(QStringLiteral(", "))));
+            Sql::exec(db, QStringLiteral("Create Unique Index %1 On %2 (%3)")
+                              .arg(ix.name, ix.table, cols.join(QStringLiteral(", "))));
         }
         if (tx)
             d.commit();
@@ -269,7 +286,7 @@ QStringList missingLayout(const QSqlDatabase &db)
                 actual = p;
         const QSqlRecord rec = db.record(actual);
         for (const Column &c : t.columns)
-            if (rec.indexOf(c.name) < 0)
+            if (!c.optional && rec.indexOf(c.name) < 0)
                 missing << t.name + QLatin1Char('.') + c.name;
     }
     return missing;

@@ -23,6 +23,7 @@ enum class ColumnType {
 struct Column {
     QString name;
     ColumnType type;
+    bool optional = false; // created in new databases, not required of older ones
 };
 
 struct Table {
@@ -55,6 +56,8 @@ inline constexpr const char *ConsoleAppName = "Velmora";
 
 // Creates every table and index (in one transaction where the database allows it).
 void create(const QSqlDatabase &db);
+// Creates one table with its indexes unless the database has it already.
+void createTable(const QSqlDatabase &db, const Table &table);
 // Fills a new database: root category 1, recycle bin 2 with their sort rows, one company,
 // the console's client application and the format marker with the password's salted hash.
 void seed(const QSqlDatabase &db, const QString &password);

@@ -171,6 +171,7 @@ void ExportRun::preparePackage()
     Sql::exec(m_package, QStringLiteral("Delete From ZAT_Sort Where Not (ItemType = 'c' And IdItem = 1)"));
     Sql::exec(m_package, QStringLiteral("Delete From ZAT_UserApp"));
     Sql::exec(m_package, QStringLiteral("Delete From ZAT_App"));
+    PackageIdentity::write(m_package, packageIdentity);
     // The root's sort row takes the source's id, so that it cannot collide with a copied sort row.
     const QList<Row> root =
         rows(m_repo, QStringLiteral("Select * From ZAT_Sort Where ItemType = 'c' And IdItem = 1 Order By IdSort"));

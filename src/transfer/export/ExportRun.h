@@ -3,6 +3,7 @@
 #include "ExportOptions.h"
 #include "ExportRows.h"
 #include "repository/AppError.h"
+#include "repository/PackageIdentity.h"
 
 #include <QHash>
 #include <QList>
@@ -46,6 +47,9 @@ public:
     // For the caller, after run(): the macros and data sources the run chose.
     QList<int> macroIds() const { return m_macroIds; }
     QList<int> dataSourceIds() const { return m_dataSourceIds; }
+
+    // Written into the package's marker, so that its imports can be traced back to this run.
+    QString packageIdentity = PackageIdentity::create();
 
     // Source of the random draws for new codes (tests); the system's random source by default.
     std::function<double()> codeDraw;

@@ -9,6 +9,7 @@
 #include "shell/Prompter.h"
 #include "shell/ReplaceQuestion.h"
 #include "transfer/export/ExportRun.h"
+#include "transfer/ui/HistoryFailure.h"
 #include "transfer/export/ExportTree.h"
 
 #include <QCloseEvent>
@@ -352,7 +353,7 @@ void frmExport::cmdExport_Click()
     run.onStepFailure = [](const AppError &e, const QString &origin) { ShowError(e, origin); };
     const bool ok = RunCommand(QStringLiteral("cmdExport_Click()"), [&] {
         try {
-            run.run();
+            TransferRecording::runExport(App::session(), run, options, nullptr, HistoryFailure);
         } catch (...) {
             setBusy(false); // the window is usable again before the error box shows
             throw;

@@ -14,6 +14,7 @@
 #include "transfer/export/ui/frmExportDSN.h"
 #include "transfer/export/ui/frmExportMacros.h"
 #include "transfer/import/ImportRun.h"
+#include "transfer/ui/HistoryFailure.h"
 #include "transfer/import/PackageTree.h"
 
 #include <QApplication>
@@ -412,7 +413,7 @@ void frmImport::cmdExport_Click()
         try {
             ImportRun run(App::session().Connection(), o, this,
                           [](const AppError &e, const QString &origin) { ShowError(e, origin); });
-            run.run();
+            TransferRecording::runImport(App::session(), run, o, nullptr, HistoryFailure);
             if (o.dataSources == ImportOptions::Choice::ForReports)
                 colDSN = run.dataSourcesUsed;
             if (o.macros == ImportOptions::Choice::ForReports)
