@@ -64,29 +64,34 @@ int Main(QApplication &app)
 
 void NewDatabaseCommand(frmMain *main)
 {
-    try {
+    const QString chosen = prompter().saveFile(QStringLiteral("Enter DB name and DB path ..."),
+                                               QStringLiteral("Microsoft Access Database (*.mdb)|*.mdb"),
+                                               QStringLiteral("*.mdb"));
+    if (chosen.isEmpty())
+        return; // cancelled: nothing to say
+    // The new file is made before the session leaves the repository open now, so a failure
+    // leaves the console where it was and says why.
+    RunCommand(QStringLiteral("mnuNewDB_Click()"), [&] {
         RepositorySession &session = App::session();
-        const QString chosen = prompter().saveFile(QStringLiteral("Enter DB name and DB path ..."),
-                                                   QStringLiteral("Microsoft Access Database (*.mdb)|*.mdb"),
-                                                   QStringLiteral("*.mdb"));
-        if (chosen.isEmpty())
-            return; // cancelled: reported as an error, which this command swallows
         const QString path = WithMdbExtension(chosen);
-        session.setDatabasePath(path);
-        session.ResetConnection();
-        session.CreateDatabase(QString());
+        session.CreateDatabase(path);
+        const QString previousPassword = session.DatabasePassword();
+        session.setDatabasePassword(QStringLiteral("quindale"));
+        try {
+            session.OpenFile(path);
+        } catch (...) {
+            session.setDatabasePassword(previousPassword);
+            throw;
+        }
         SaveSetting(QStringLiteral("DB"), QStringLiteral("DBPath"), path);
         SaveSetting(QStringLiteral("DB"), QStringLiteral("TipDB"), QStringLiteral("1"));
-        session.setDatabaseKind(RepositorySession::FileDatabase);
-        session.setDatabasePassword(QStringLiteral("quindale"));
+        ConnectDialog::RememberFileRepository(path);
         main->setPanelText(2, path);
         // A file database has no login: a server's user name must not stay on show.
         main->setPanelText(3, QString());
         main->ClearViews();
         main->LoadCateg(QStringLiteral("c1"));
-    } catch (...) {
-        // This command reports nothing; what was done before the failure stays done.
-    }
+    });
 }
 
 void OpenDatabaseCommand(frmMain *main)
