@@ -1403,8 +1403,7 @@ private Q_SLOTS:
                 if (window->isVisible())
                     window->close();
             }, &done);
-            activateMain();
-            QTest::keyClick(m->lstRep, Qt::Key_Return, Qt::AltModifier);
+            m->mnuViewProp->trigger();
             QTRY_VERIFY(done);
         };
         // Nobody else saved: no question.

@@ -762,7 +762,15 @@ private Q_SLOTS:
             QVERIFY(w.isVisible());
             QVERIFY(w.result() != int(QDialog::Accepted));
         }
-        // Shown modally from the menu; failures while showing are swallowed.
+        // A file server that cannot be read is not shown as empty, where OK would erase it: the
+        // window does not open, and the failure is swallowed.
+        {
+            ScriptedPrompter p;
+            ShowOptions(&main);
+            QCOMPARE(p.calls.size(), 0);
+        }
+        // Shown modally from the menu.
+        TestDb::freshAppSession(QStringLiteral("sqlite"));
         bool seen = false;
         QTimer::singleShot(0, [&] {
             auto *w = qobject_cast<frmOptions *>(QApplication::activeModalWidget());
