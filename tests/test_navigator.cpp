@@ -11,6 +11,7 @@
 #include "shell/AppState.h"
 #include "shell/ConnectDialog.h"
 #include "shell/ItemData.h"
+#include "shell/Settings.h"
 #include "shell/frmOptions.h"
 
 #include <QClipboard>
@@ -1108,9 +1109,9 @@ private Q_SLOTS:
         ScriptedPrompter p;
         const int rep = App::session().NewReport(1, RepositorySession::KindVelmora, "rep").IdReport;
         m->RefreshMe();
+        SetOpenMode(m, false);
         focusList();
         selectOnly({QStringLiteral("r%1").arg(rep)});
-        QVERIFY(m->mnuOpNewRep->isChecked() && !m->mnuOpExRep->isChecked());
         m->mnuOpNewRep->trigger();
         m->mnuOpExRep->trigger();
         QVERIFY(m->mnuOpNewRep->isChecked());
@@ -1253,6 +1254,8 @@ private Q_SLOTS:
         QCOMPARE(s.GetFileServer(Sql::scalar(s.Connection(), "Select Min(IdAuthor) From ZAT_Company").toInt()), server);
         QVERIFY(App::OpenInExistingWorkbook);
         QVERIFY(m->mnuOpExRep->isChecked());
+        // The next start of this program begins in new-report mode again.
+        SaveSetting("DB", "ExistingReport", "0");
         SetOpenMode(m, false);
     }
 
