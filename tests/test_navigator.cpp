@@ -1,22 +1,36 @@
+#include "ModalAction.h"
 #include "ScriptedPrompter.h"
 #include "TestDb.h"
 
+#include "navigator/DocProp.h"
+#include "navigator/frmCatProp.h"
 #include "navigator/frmMain.h"
+#include "navigator/frmRepProp.h"
 #include "repository/AppError.h"
 #include "repository/Sql.h"
 #include "shell/AppState.h"
+#include "shell/ConnectDialog.h"
 #include "shell/ItemData.h"
+#include "shell/Settings.h"
+#include "shell/frmOptions.h"
 
 #include <QClipboard>
+#include <QDir>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QtTest>
+#include <functional>
 
 namespace {
 
@@ -104,6 +118,12 @@ class TestNavigator : public QObject {
         return m;
     }
 
+    // Window shortcuts act in the active window; a modal window that closed may have left none.
+    void activateMain()
+    {
+        QApplication::setActiveWindow(m);
+        QTRY_VERIFY(QApplication::activeWindow() == m);
+    }
     void focusList()
     {
         m->lstRep->setFocus();
@@ -156,6 +176,23 @@ class TestNavigator : public QObject {
     {
         for (QMenu *menu : {m->mnuFile, m->mnuCategory, m->mnuCategory2, m->mnuOthers, m->mnuDelItem})
             menu->hide();
+    }
+    // A click on one cell of a list row, as a person makes it (no double-click).
+    void clickCell(QTreeWidgetItem *item, int column)
+    {
+        const QModelIndex index = m->lstRep->model()->index(m->lstRep->indexOfTopLevelItem(item), column);
+        QTest::mouseClick(m->lstRep->viewport(), Qt::LeftButton, {}, m->lstRep->visualRect(index).center());
+    }
+    // Long enough for a click on a selected row to have started its delayed label edit.
+    static void waitPastDoubleClick() { QTest::qWait(QApplication::doubleClickInterval() + 150); }
+    // Another administrator's console on the repository the main window shows.
+    static void connectOther(RepositorySession &other)
+    {
+        RepositorySession &s = App::session();
+        if (s.DatabaseKind() == RepositorySession::FileDatabase)
+            other.OpenFile(s.DatabasePath());
+        else
+            other.OpenServer(s.ServerName(), s.ServerPort(), s.DatabaseName(), s.UserName(), QString());
     }
 
 private Q_SLOTS:
@@ -313,7 +350,8 @@ private Q_SLOTS:
         s.NewReport(t, 1, "existing");
 
         const QString marker = s.CutItems({r1}, {a});
-        QVERIFY(marker.startsWith(QStringLiteral("ZAT#$#repo-path#$#")));
+        QVERIFY(marker.startsWith(QStringLiteral("ZAT#$#") + s.RepositoryLocation() + QStringLiteral("#$#")));
+        QVERIFY(!s.IsOurClipboard(QStringLiteral("ZAT#$#other#$#") + marker.section(QStringLiteral("#$#"), 2)));
         QVERIFY(s.IsOurClipboard(marker));
         QVERIFY(!s.IsOurClipboard(QStringLiteral("ZAT#$#other")));
         QVERIFY(!s.IsOurClipboard(QStringLiteral("ZAT")));
@@ -1004,6 +1042,548 @@ private Q_SLOTS:
         });
         emit m->lstRep->itemDoubleClicked(m->lstRep->topLevelItem(0), 0);
         QTRY_COMPARE(opened, QStringLiteral("frmRepProp"));
+    }
+
+    // ---- editing and clipboard as an administrator uses them
+
+    // Only the name column is edited in place, whatever cell was clicked or is current.
+    void onlyTheNameIsEditedInPlace_data() { TestDb::addBackends(); }
+    void onlyTheNameIsEditedInPlace()
+    {
+        QFETCH(QString, backend);
+        openMain(backend);
+        ScriptedPrompter p;
+        RepositorySession &s = App::session();
+        const int cat = s.NewCategory(1, "cat").IdCategory;
+        const int rep = s.NewReport(1, RepositorySession::KindVelmora, "rep").IdReport;
+        Sql::exec(s.Connection(), QStringLiteral("Update ZAT_Report Set FilePath = 'C:\\out.xlsx' Where IdReport = %1").arg(rep));
+        m->RefreshMe();
+        focusList();
+        QTreeWidgetItem *row = listItem(m, QStringLiteral("r%1").arg(rep));
+        clickCell(row, 0);
+        QVERIFY(row->isSelected());
+
+        // A click on the selected row's "Type" and "Destination file" cells starts no edit.
+        for (int column : {2, 1}) {
+            clickCell(row, column);
+            waitPastDoubleClick();
+            QVERIFY2(!openEditor(m->lstRep), qPrintable(QStringLiteral("column %1").arg(column)));
+        }
+        // F2 with another cell current edits the name.
+        QCOMPARE(m->lstRep->currentIndex().column(), 1);
+        QTest::keyClick(m->lstRep, Qt::Key_F2);
+        QLineEdit *editor = openEditor(m->lstRep);
+        QVERIFY(editor);
+        QCOMPARE(editor->text(), QStringLiteral("rep"));
+        commitEdit(m->lstRep, "renamed");
+        QCOMPARE(s.GetReport(rep).Name, QStringLiteral("renamed"));
+        QCOMPARE(row->text(0), QStringLiteral("renamed"));
+        QCOMPARE(row->text(2), QStringLiteral("Velmora"));
+        QCOMPARE(s.GetReport(rep).FilePath, QStringLiteral("C:\\out.xlsx"));
+
+        // A category row's empty cells neither: no "No 0-length string allowed!".
+        QTreeWidgetItem *catRow = listItem(m, QStringLiteral("c%1").arg(cat));
+        clickCell(catRow, 0);
+        clickCell(catRow, 3);
+        waitPastDoubleClick();
+        QVERIFY(!openEditor(m->lstRep));
+        QTest::keyClick(m->lstRep, Qt::Key_F2);
+        QVERIFY(openEditor(m->lstRep));
+        QCOMPARE(openEditor(m->lstRep)->text(), QStringLiteral("cat"));
+        commitEdit(m->lstRep, QString(), true);
+        QCOMPARE(p.calls.size(), 0);
+        QCOMPARE(s.GetCategory(cat).Name, QStringLiteral("cat"));
+
+        // The slow click on the selected row's name still renames.
+        clickCell(row, 0);
+        waitPastDoubleClick();
+        clickCell(row, 0);
+        QTRY_VERIFY(openEditor(m->lstRep));
+        commitEdit(m->lstRep, QString(), true);
+    }
+
+    // Using a workbook entry does not change the double-click mode its mark shows.
+    void workbookEntriesKeepTheirMarks()
+    {
+        openMain();
+        ScriptedPrompter p;
+        const int rep = App::session().NewReport(1, RepositorySession::KindVelmora, "rep").IdReport;
+        m->RefreshMe();
+        SetOpenMode(m, false);
+        focusList();
+        selectOnly({QStringLiteral("r%1").arg(rep)});
+        m->mnuOpNewRep->trigger();
+        m->mnuOpExRep->trigger();
+        QVERIFY(m->mnuOpNewRep->isChecked());
+        QVERIFY(!m->mnuOpExRep->isChecked());
+        QVERIFY(!App::OpenInExistingWorkbook);
+        // A double-click still runs the checked entry.
+        const QPoint at = centre(m->lstRep, listItem(m, QStringLiteral("r%1").arg(rep)));
+        p.clear();
+        QTest::mouseClick(m->lstRep->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(m->lstRep->viewport(), Qt::LeftButton, {}, at);
+        // (It has no data source, so it says so, from the double-click.)
+        QCOMPARE(p.messages().size(), 1);
+        QVERIFY2(p.last().text.endsWith("Origin : modMain.lstRep_DblClick()"), qPrintable(p.last().text));
+    }
+
+    // Items cut in one repository are not pasted into another one opened meanwhile.
+    void pasteBelongsToItsRepository_data() { TestDb::addBackends(); }
+    void pasteBelongsToItsRepository()
+    {
+        QFETCH(QString, backend);
+        openMain(backend);
+        ScriptedPrompter p;
+        RepositorySession &a = App::session();
+        const int aReport = a.NewReport(1, 1, "in A").IdReport;
+        m->RefreshMe();
+        // Repository B: a file holding a report of the same id and a category to paste into.
+        const QString bPath = QDir(TestDb::tempDir()).filePath(QStringLiteral("b-%1.mdb").arg(backend));
+        int bTarget = 0;
+        {
+            RepositorySession b;
+            b.CreateDatabase(bPath);
+            b.OpenFile(bPath);
+            for (int id = 0; id < aReport;)
+                id = b.NewReport(1, 1, QStringLiteral("in B %1").arg(id + 1)).IdReport;
+            bTarget = b.NewCategory(1, "Target").IdCategory;
+        }
+        focusList();
+        selectOnly({QStringLiteral("r%1").arg(aReport)});
+        m->mnuCut->trigger();
+
+        auto openRepository = [&](const QString &path) {
+            bool done = false;
+            onModal([&](QWidget *w) {
+                auto *dlg = qobject_cast<ConnectDialog *>(w);
+                QVERIFY(dlg);
+                dlg->optFile->setChecked(true);
+                dlg->txtFile->setText(path);
+                QTest::mouseClick(dlg->cmdOK, Qt::LeftButton);
+            }, &done);
+            m->mnuOpen45->trigger();
+            QTRY_VERIFY(done);
+            QCOMPARE(App::session().DatabasePath(), path);
+        };
+        openRepository(bPath);
+        clickNode(QStringLiteral("c%1").arg(bTarget));
+        focusList();
+        p.clear();
+        m->mnuPaste->trigger();
+        QCOMPARE(p.messages(), QStringList{"The items on the clipboard were cut or copied in another repository; they cannot "
+                                           "be pasted here."});
+        QCOMPARE(p.last().icon, Prompter::Icon::Exclamation);
+        QCOMPARE(App::session().GetReport(aReport).IdCateg, 1);
+        QCOMPARE(App::session().GetReport(aReport).Name, QStringLiteral("in B %1").arg(aReport));
+        // The context menus' Paste is off for that marker.
+        rightClick(m->lstRep, QPoint(5, m->lstRep->viewport()->height() - 3));
+        QTRY_VERIFY(m->mnuOthers->isVisible());
+        QVERIFY(!m->mnuLPaste->isEnabled());
+        closeMenus();
+
+        // Reconnecting forgets what was cut before, even in the same repository.
+        clickNode("c1");
+        focusList();
+        selectOnly({QStringLiteral("r%1").arg(aReport)});
+        m->mnuCut->trigger();
+        openRepository(bPath);
+        clickNode(QStringLiteral("c%1").arg(bTarget));
+        focusList();
+        p.clear();
+        m->mnuPaste->trigger();
+        QCOMPARE(p.calls.size(), 0);
+        QCOMPARE(App::session().GetReport(aReport).IdCateg, 1);
+        // The last file repository opened is offered at the next start.
+        ConnectDialog next(App::session());
+        QVERIFY(next.optFile->isChecked());
+        QCOMPARE(next.txtFile->text(), bPath);
+    }
+
+    // A new database that cannot be created leaves the console on its repository and says why.
+    void failedNewDatabaseKeepsTheRepository_data() { TestDb::addBackends(); }
+    void failedNewDatabaseKeepsTheRepository()
+    {
+        QFETCH(QString, backend);
+        openMain(backend);
+        ScriptedPrompter p;
+        RepositorySession &s = App::session();
+        const int rep = s.NewReport(1, 1, "still here").IdReport;
+        m->RefreshMe();
+        const QString location = s.RepositoryLocation();
+        const QString panel2 = m->panelText(2);
+        p.files.enqueue(QDir(TestDb::tempDir()).filePath("no-such-folder/new"));
+        m->mnuNewDB->trigger();
+        QCOMPARE(p.messages().size(), 1);
+        QVERIFY2(p.last().text.contains("cannot be created"), qPrintable(p.last().text));
+        QVERIFY(p.last().text.endsWith("Origin : mnuNewDB_Click()"));
+        QCOMPARE(s.RepositoryLocation(), location);
+        QCOMPARE(m->panelText(2), panel2);
+        // The next refresh works on the repository still shown.
+        p.clear();
+        QTest::keyClick(m->lstRep, Qt::Key_F5);
+        QCOMPARE(p.calls.size(), 0);
+        QVERIFY(listItem(m, QStringLiteral("r%1").arg(rep)));
+    }
+
+    // Options opens on the mode and file server in force, so OK alone changes nothing.
+    void optionsOpenOnWhatIsInForce_data() { TestDb::addBackends(); }
+    void optionsOpenOnWhatIsInForce()
+    {
+        QFETCH(QString, backend);
+        openMain(backend);
+        RepositorySession &s = App::session();
+        App::CurrentCompanyId = Sql::scalar(s.Connection(), "Select Min(IdAuthor) From ZAT_Company").toInt();
+        const QString server = QStringLiteral("\\\\files\\rapoarte ș");
+        s.SetFileServer(App::CurrentCompanyId, 3, "", "", server);
+        SetOpenMode(m, true);
+        bool existing = false;
+        QString shown;
+        bool done = false;
+        onModal([&](QWidget *w) {
+            auto *options = qobject_cast<frmOptions *>(w);
+            QVERIFY(options);
+            existing = options->optExistingReport->isChecked();
+            shown = options->txtFileDir->text();
+            QTest::mouseClick(options->cmdOK, Qt::LeftButton);
+        }, &done);
+        m->mnuOptions->trigger();
+        QTRY_VERIFY(done);
+        App::CurrentCompanyId = 0;
+        QVERIFY(existing);
+        QCOMPARE(shown, server);
+        QCOMPARE(s.GetFileServer(Sql::scalar(s.Connection(), "Select Min(IdAuthor) From ZAT_Company").toInt()), server);
+        QVERIFY(App::OpenInExistingWorkbook);
+        QVERIFY(m->mnuOpExRep->isChecked());
+        // The next start of this program begins in new-report mode again.
+        SaveSetting("DB", "ExistingReport", "0");
+        SetOpenMode(m, false);
+    }
+
+    // One name rule for renaming, moving and copying: letter case and surrounding blanks ignored.
+    void oneNameRule_data() { TestDb::addBackends(); }
+    void oneNameRule()
+    {
+        QFETCH(QString, backend);
+        openMain(backend);
+        ScriptedPrompter p;
+        RepositorySession &s = App::session();
+        const int sales = s.NewCategory(1, "Sales").IdCategory;
+        const int costs = s.NewCategory(1, "Costs").IdCategory;
+        const int alpha = s.NewReport(1, 1, "Alpha").IdReport;
+        const int beta = s.NewReport(1, 1, "beta").IdReport;
+        s.NewReport(sales, 1, "alpha ");
+        m->RefreshMe();
+        QVERIFY(s.ReportNameExists(" ALPHA", 1));
+        QVERIFY(!s.ReportNameExists("Alpha", 1, alpha)); // itself
+
+        // Renaming a report in the list.
+        focusList();
+        selectOnly({QStringLiteral("r%1").arg(beta)});
+        QTest::keyClick(m->lstRep, Qt::Key_F2);
+        commitEdit(m->lstRep, " ALPHA ");
+        QCOMPARE(p.messages(), QStringList{"A report with this name already exists in this folder!"});
+        QCOMPARE(p.last().icon, Prompter::Icon::Exclamation);
+        QCOMPARE(s.GetReport(beta).Name, QStringLiteral("beta"));
+        QCOMPARE(listItem(m, QStringLiteral("r%1").arg(beta))->text(0), QStringLiteral("beta"));
+        // Its own name in other letters is fine.
+        selectOnly({QStringLiteral("r%1").arg(alpha)});
+        QTest::keyClick(m->lstRep, Qt::Key_F2);
+        commitEdit(m->lstRep, "ALPHA");
+        QCOMPARE(s.GetReport(alpha).Name, QStringLiteral("ALPHA"));
+
+        // Renaming a category in the tree and in the list.
+        p.clear();
+        QTreeWidgetItem *node = ItemData::findByKey(m->twRep, QStringLiteral("c%1").arg(costs));
+        m->twRep->editItem(node, 0);
+        commitEdit(m->twRep, "sales");
+        QCOMPARE(p.messages(), QStringList{"A category with this name already exists in this folder!"});
+        QCOMPARE(s.GetCategory(costs).Name, QStringLiteral("Costs"));
+        QCOMPARE(node->text(0), QStringLiteral("Costs"));
+        focusList();
+        selectOnly({QStringLiteral("c%1").arg(costs)});
+        QTest::keyClick(m->lstRep, Qt::Key_F2);
+        commitEdit(m->lstRep, "SALES");
+        QCOMPARE(p.calls.size(), 2);
+        QCOMPARE(s.GetCategory(costs).Name, QStringLiteral("Costs"));
+
+        // Cut and paste into a category holding the name: refused, nothing moves.
+        p.clear();
+        selectOnly({QStringLiteral("r%1").arg(alpha)});
+        m->mnuCut->trigger();
+        selectOnly({QStringLiteral("c%1").arg(sales)});
+        m->mnuPaste->trigger();
+        QCOMPARE(p.messages(), QStringList{"A report with this name already exists in this folder!"});
+        QCOMPARE(s.GetReport(alpha).IdCateg, 1);
+        QVERIFY_THROWS_EXCEPTION(AppError, s.PasteItems(sales));
+        QCOMPARE(s.GetReport(alpha).IdCateg, 1);
+        // Copy and paste takes a free name by the same rule.
+        p.clear();
+        focusList();
+        selectOnly({QStringLiteral("r%1").arg(alpha)});
+        m->mnuCopy->trigger();
+        selectOnly({QStringLiteral("c%1").arg(sales)});
+        m->mnuPaste->trigger();
+        QCOMPARE(p.calls.size(), 0);
+        QStringList names;
+        for (const ReportRow &r : s.GetReportRows(sales))
+            names << r.Name;
+        QCOMPARE(names, (QStringList{"alpha ", "ALPHA(1)"}));
+        // A category moved next to one of its name.
+        const int inner = s.NewCategory(costs, "SALES ").IdCategory;
+        m->RefreshMe();
+        clickNode(QStringLiteral("c%1").arg(inner));
+        focusTree();
+        m->mnuCut->trigger();
+        clickNode("c1");
+        focusTree();
+        m->mnuPaste->trigger();
+        QCOMPARE(p.messages(), QStringList{"A category with this name already exists in this folder!"});
+        QCOMPARE(s.GetCategory(inner).IdParent, costs);
+    }
+
+    // Ctrl+V while a name is edited pastes text, never the marker of cut or copied items.
+    void nameEditorPastesTextOnly()
+    {
+        openMain();
+        const int rep = App::session().NewReport(1, 1, "rep").IdReport;
+        m->RefreshMe();
+        focusList();
+        selectOnly({QStringLiteral("r%1").arg(rep)});
+        m->mnuCopy->trigger();
+        QVERIFY(m->IsOurClipboard());
+        QTest::keyClick(m->lstRep, Qt::Key_F2);
+        QLineEdit *editor = openEditor(m->lstRep);
+        QVERIFY(editor);
+        editor->end(false);
+        QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(editor->text(), QStringLiteral("rep"));
+        QGuiApplication::clipboard()->setText(QStringLiteral(" 2026"));
+        QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(editor->text(), QStringLiteral("rep 2026"));
+        commitEdit(m->lstRep, QString(), true);
+        QCOMPARE(App::session().GetReport(rep).Name, QStringLiteral("rep 2026"));
+
+        // The same in the tree, where a slow click on the selected node starts the rename.
+        const int cat = App::session().NewCategory(1, "cat").IdCategory;
+        m->RefreshMe();
+        focusList();
+        selectOnly({QStringLiteral("r%1").arg(rep)});
+        m->mnuCopy->trigger();
+        clickNode(QStringLiteral("c%1").arg(cat));
+        waitPastDoubleClick();
+        QTreeWidgetItem *node = ItemData::findByKey(m->twRep, QStringLiteral("c%1").arg(cat));
+        QTest::mouseClick(m->twRep->viewport(), Qt::LeftButton, {}, centre(m->twRep, node));
+        QTRY_VERIFY(openEditor(m->twRep));
+        editor = openEditor(m->twRep);
+        editor->end(false);
+        QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(editor->text(), QStringLiteral("cat"));
+        commitEdit(m->twRep, QString(), true);
+        QCOMPARE(App::session().GetCategory(cat).Name, QStringLiteral("cat"));
+    }
+
+    // Saving a report's definition that another administrator changed meanwhile asks first.
+    void reportSaveAsksBeforeOverwriting_data() { TestDb::addBackends(); }
+    void reportSaveAsksBeforeOverwriting()
+    {
+        QFETCH(QString, backend);
+        openMain(backend);
+        ScriptedPrompter p;
+        RepositorySession &s = App::session();
+        const int rep = s.NewReport(1, RepositorySession::KindVelmora, "rep").IdReport;
+        m->RefreshMe();
+        RepositorySession other;
+        connectOther(other);
+
+        auto openProperties = [&](std::function<void(frmRepProp *)> act) {
+            focusList();
+            selectOnly({QStringLiteral("r%1").arg(rep)});
+            bool done = false;
+            onModal([&](QWidget *w) {
+                auto *window = qobject_cast<frmRepProp *>(w);
+                QVERIFY(window);
+                act(window);
+                if (window->isVisible())
+                    window->close();
+            }, &done);
+            m->mnuViewProp->trigger();
+            QTRY_VERIFY(done);
+        };
+        // Nobody else saved: no question.
+        openProperties([&](frmRepProp *w) {
+            w->DocProp1->txtDescription->setPlainText("mine 1");
+            QTest::mouseClick(w->cmdSave, Qt::LeftButton);
+        });
+        QCOMPARE(p.calls.size(), 0);
+        QCOMPARE(s.GetReportDefinition(rep).Description, QStringLiteral("mine 1"));
+
+        openProperties([&](frmRepProp *w) {
+            ReportDefinitionItem theirs = other.GetReportDefinition(rep);
+            theirs.SQLView = QStringLiteral("Select 'theirs'");
+            other.SaveReportDefinition(theirs);
+            w->DocProp1->txtDescription->setPlainText("mine 2");
+            p.answers.enqueue(Prompter::Answer::No);
+            QTest::mouseClick(w->cmdSave, Qt::LeftButton);
+            QCOMPARE(p.messages(), QStringList{"The report was changed in the repository since this window loaded it.\r"
+                                               "Overwrite those changes with yours?"});
+            QCOMPARE(p.last().title, QStringLiteral("Confirmation"));
+            QCOMPARE(p.last().icon, Prompter::Icon::Question);
+            QCOMPARE(p.last().buttons, Prompter::Buttons::YesNo);
+            QVERIFY(w->isVisible());
+            QCOMPARE(s.GetReportDefinition(rep).SQLView, QStringLiteral("Select 'theirs'"));
+            p.answers.enqueue(Prompter::Answer::Yes);
+            QTest::mouseClick(w->cmdSave, Qt::LeftButton);
+            QCOMPARE(p.calls.size(), 2);
+            QVERIFY(!w->isVisible());
+        });
+        QCOMPARE(s.GetReportDefinition(rep).Description, QStringLiteral("mine 2"));
+        QCOMPARE(s.GetReportDefinition(rep).SQLView, QString());
+    }
+
+    // The same for a category's properties; its name box is read-only, as its edits are not saved.
+    void categorySaveAsksBeforeOverwriting_data() { TestDb::addBackends(); }
+    void categorySaveAsksBeforeOverwriting()
+    {
+        QFETCH(QString, backend);
+        openMain(backend);
+        ScriptedPrompter p;
+        RepositorySession &s = App::session();
+        const int cat = s.NewCategory(1, "cat").IdCategory;
+        m->RefreshMe();
+        RepositorySession other;
+        connectOther(other);
+        rightClick(m->twRep, centre(m->twRep, ItemData::findByKey(m->twRep, QStringLiteral("c%1").arg(cat))));
+        QTRY_VERIFY(m->mnuCategory2->isVisible());
+        closeMenus();
+        bool done = false;
+        onModal([&](QWidget *w) {
+            auto *window = qobject_cast<frmCatProp *>(w);
+            QVERIFY(window);
+            QVERIFY(window->txtCategoryName->isReadOnly());
+            CategoryItem theirs = other.GetCategory(cat);
+            theirs.Description = QStringLiteral("theirs");
+            theirs.Save();
+            window->txtCategoryDescription->setPlainText("mine");
+            p.answers.enqueue(Prompter::Answer::No);
+            QTest::mouseClick(window->cmdSave, Qt::LeftButton);
+            QCOMPARE(p.messages(), QStringList{"The category was changed in the repository since this window loaded it.\r"
+                                               "Overwrite those changes with yours?"});
+            QCOMPARE(p.last().title, QStringLiteral("Confirmation"));
+            QVERIFY(window->isVisible());
+            QCOMPARE(s.GetCategory(cat).Description, QStringLiteral("theirs"));
+            QTest::mouseClick(window->cmdSave, Qt::LeftButton); // Yes
+            QVERIFY(!window->isVisible());
+        }, &done);
+        m->mnuCateg2Prop->trigger();
+        QTRY_VERIFY(done);
+        QCOMPARE(s.GetCategory(cat).Description, QStringLiteral("mine"));
+        // Unchanged meanwhile: saved without a question.
+        p.clear();
+        onModal([&](QWidget *w) {
+            auto *window = qobject_cast<frmCatProp *>(w);
+            QVERIFY(window);
+            window->txtCategoryDescription->setPlainText("mine again");
+            QTest::mouseClick(window->cmdSave, Qt::LeftButton);
+        }, &done);
+        m->mnuCateg2Prop->trigger();
+        QTRY_VERIFY(done);
+        QCOMPARE(p.calls.size(), 0);
+        QCOMPARE(s.GetCategory(cat).Description, QStringLiteral("mine again"));
+    }
+
+    // ---- what an administrator expects of the window
+
+    // Panel 1 counts what the list shows after every command that changes it.
+    void countsFollowTheList_data() { TestDb::addBackends(); }
+    void countsFollowTheList()
+    {
+        QFETCH(QString, backend);
+        openMain(backend);
+        ScriptedPrompter p;
+        RepositorySession &s = App::session();
+        const int folder = s.NewCategory(1, "folder").IdCategory;
+        m->RefreshMe();
+        clickNode(QStringLiteral("c%1").arg(folder));
+        QCOMPARE(m->panelText(1), QStringLiteral("No. Categories : 0  /  No. Reports : 0"));
+        m->mnuNewCategory->trigger();
+        commitEdit(m->lstRep, QString(), true);
+        QCOMPARE(m->panelText(1), QStringLiteral("No. Categories : 1  /  No. Reports : 0"));
+        m->mnuNewExcel->trigger();
+        commitEdit(m->lstRep, QString(), true);
+        m->mnuNewExcel->trigger();
+        commitEdit(m->lstRep, QString(), true);
+        QCOMPARE(m->panelText(1), QStringLiteral("No. Categories : 1  /  No. Reports : 2"));
+        // Copy and paste a report onto the list's empty area.
+        selectOnly({ItemData::key(m->lstRep->topLevelItem(1))});
+        m->mnuCopy->trigger();
+        m->lstRep->clearSelection();
+        m->mnuPaste->trigger();
+        QCOMPARE(m->lstRep->topLevelItemCount(), 4);
+        QCOMPARE(m->panelText(1), QStringLiteral("No. Categories : 1  /  No. Reports : 3"));
+        // Delete two rows.
+        selectOnly({ItemData::key(m->lstRep->topLevelItem(0)), ItemData::key(m->lstRep->topLevelItem(1))});
+        QTest::keyClick(m->lstRep, Qt::Key_Delete);
+        QCOMPARE(m->panelText(1), QStringLiteral("No. Categories : 0  /  No. Reports : 2"));
+        // Restore one of them from the bin.
+        clickNode("c2");
+        QCOMPARE(m->panelText(1), QStringLiteral("No. Categories : 1  /  No. Reports : 1"));
+        focusList();
+        selectOnly({ItemData::key(m->lstRep->topLevelItem(0))});
+        m->mnuRestoreItem->trigger();
+        QCOMPARE(m->lstRep->topLevelItemCount(), 1);
+        QCOMPARE(m->panelText(1), QStringLiteral("No. Categories : 0  /  No. Reports : 1"));
+    }
+
+    // F5, Alt+Enter and the context-menu key; columns show their whole content.
+    void keysAndColumns()
+    {
+        openMain();
+        RepositorySession &s = App::session();
+        const int cat = s.NewCategory(1, "cat").IdCategory;
+        const int rep = s.NewReport(1, 1, "rep").IdReport;
+        Sql::exec(s.Connection(), QStringLiteral("Update ZAT_Report Set Modified = ?, FilePath = ? Where IdReport = %1").arg(rep),
+                  {Sql::dateValue(QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7))),
+                   QStringLiteral("\\\\files\\a rather long folder name\\and a long workbook name.xlsx")});
+        m->RefreshMe();
+        QTreeWidgetItem *row = listItem(m, QStringLiteral("r%1").arg(rep));
+        QVERIFY2(row->text(3).contains("2026"), qPrintable(row->text(3)));
+        const QFontMetrics metrics(m->lstRep->font());
+        for (int column : {0, 1, 2, 3})
+            QVERIFY2(m->lstRep->columnWidth(column) >= metrics.horizontalAdvance(row->text(column)),
+                     qPrintable(QStringLiteral("column %1").arg(column)));
+
+        // F5 shows what changed in the repository.
+        s.NewReport(1, 1, "added elsewhere");
+        focusList();
+        QTest::keyClick(m->lstRep, Qt::Key_F5);
+        QVERIFY(texts(m->lstRep).contains("added elsewhere"));
+
+        // The context-menu key: the selected row's menu, or the tree node's.
+        selectOnly({QStringLiteral("r%1").arg(rep)});
+        QTest::keyClick(m->lstRep, Qt::Key_Menu);
+        QTRY_VERIFY(m->mnuFile->isVisible());
+        closeMenus();
+        selectOnly({QStringLiteral("c%1").arg(cat)});
+        QTest::keyClick(m->lstRep, Qt::Key_Menu);
+        QTRY_VERIFY(m->mnuCategory->isVisible());
+        closeMenus();
+        clickNode(QStringLiteral("c%1").arg(cat));
+        focusTree();
+        QTest::keyClick(m->twRep, Qt::Key_Menu);
+        QTRY_VERIFY(m->mnuCategory2->isVisible());
+        closeMenus();
+
+        // Alt+Enter opens the properties of the focused view's selection.
+        QString opened;
+        bool done = false;
+        onModal([&](QWidget *w) {
+            opened = w->objectName();
+            w->close();
+        }, &done);
+        activateMain();
+        QTest::keyClick(m->twRep, Qt::Key_Return, Qt::AltModifier);
+        QTRY_VERIFY(done);
+        QCOMPARE(opened, QStringLiteral("frmCatProp"));
     }
 };
 

@@ -1,3 +1,4 @@
+#include "ModalAction.h"
 #include "ScriptedPrompter.h"
 #include "TestDb.h"
 
@@ -41,24 +42,6 @@ int addOtherUser(QSqlDatabase db)
 int count(QSqlDatabase db, const QString &sql)
 {
     return Sql::scalar(db, sql).toInt();
-}
-
-// Runs `act` on the next modal window once it is up; `done` turns true when it ran.
-void onModal(std::function<void(QWidget *)> act, bool *done)
-{
-    *done = false;
-    auto *timer = new QTimer;
-    timer->setInterval(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, act, done] {
-        QWidget *w = QApplication::activeModalWidget();
-        if (!w)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        act(w);
-        *done = true;
-    });
-    timer->start();
 }
 
 // A list shaped like the main window's report list, with one selected row.

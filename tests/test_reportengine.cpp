@@ -704,7 +704,7 @@ private Q_SLOTS:
             QCOMPARE(GetSetting("DB", "ExistingReport"), QStringLiteral("1"));
             QCOMPARE(s.GetFileServer(App::CurrentCompanyId), QStringLiteral("/srv/old"));
         }
-        // OK untouched: new-report mode stored, checked, and an empty file server sent.
+        // It opens on what is in force: OK untouched changes nothing.
         {
             frmOptions w(&main);
             QCOMPARE(w.windowTitle(), QStringLiteral("Options"));
@@ -714,8 +714,20 @@ private Q_SLOTS:
             QCOMPARE(w.Label2->text(), QStringLiteral("File server"));
             QCOMPARE(w.cmdOK->text(), QStringLiteral("&OK"));
             QCOMPARE(w.cmdCancel->text(), QStringLiteral("&Cancel"));
-            QVERIFY(w.optNewREport->isChecked());
-            QVERIFY(w.txtFileDir->text().isEmpty());
+            QVERIFY(w.optExistingReport->isChecked());
+            QCOMPARE(w.txtFileDir->text(), QStringLiteral("/srv/old"));
+            w.show();
+            w.findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
+            QCOMPARE(w.result(), int(QDialog::Accepted));
+            QCOMPARE(GetSetting("DB", "ExistingReport"), QStringLiteral("1"));
+            QVERIFY(ex->isChecked());
+            QCOMPARE(s.GetFileServer(App::CurrentCompanyId), QStringLiteral("/srv/old"));
+        }
+        // New report and no file server.
+        {
+            frmOptions w(&main);
+            w.optNewREport->setChecked(true);
+            w.txtFileDir->clear();
             w.show();
             w.findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
             QCOMPARE(w.result(), int(QDialog::Accepted));
@@ -750,7 +762,15 @@ private Q_SLOTS:
             QVERIFY(w.isVisible());
             QVERIFY(w.result() != int(QDialog::Accepted));
         }
-        // Shown modally from the menu; failures while showing are swallowed.
+        // A file server that cannot be read is not shown as empty, where OK would erase it: the
+        // window does not open, and the failure is swallowed.
+        {
+            ScriptedPrompter p;
+            ShowOptions(&main);
+            QCOMPARE(p.calls.size(), 0);
+        }
+        // Shown modally from the menu.
+        TestDb::freshAppSession(QStringLiteral("sqlite"));
         bool seen = false;
         QTimer::singleShot(0, [&] {
             auto *w = qobject_cast<frmOptions *>(QApplication::activeModalWidget());

@@ -399,6 +399,12 @@ private Q_SLOTS:
         QCOMPARE(GetSetting("DB", "DBPath"), chosen + ".mdb");
         QCOMPARE(GetSetting("DB", "TipDB"), QStringLiteral("1"));
         QCOMPARE(App::session().GetCategory(1).IdCategory, 1);
+        // The next start offers the new repository.
+        {
+            ConnectDialog next(App::session());
+            QVERIFY(next.optFile->isChecked());
+            QCOMPARE(next.txtFile->text(), chosen + ".mdb");
+        }
         // Cancelled: nothing changes and nothing is shown.
         p.clear();
         main->mnuNewDB->trigger();

@@ -1,5 +1,6 @@
 #include "DocProp.h"
 
+#include "repository/NameRule.h"
 #include "repository/RepositorySession.h"
 #include "shell/AppState.h"
 #include "shell/ItemData.h"
@@ -15,7 +16,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSet>
@@ -36,6 +36,9 @@ const QString Yes = QStringLiteral("Yes");
 
 enum ColColumn { ColName, ColType, ColWidth, ColHide, ColAutoSum };
 } // namespace
+
+const QString DocProp::ReportChangedText =
+    QStringLiteral("The report was changed in the repository since this window loaded it.\rOverwrite those changes with yours?");
 
 DocProp::DocProp(QWidget *parent) : QWidget(parent)
 {
@@ -217,7 +220,7 @@ void DocProp::LoadReport(int reportId, const QString &name, const QString &check
     chkDelExSheet->setChecked(d.DelExSheet);
     chkShowDeleted->setChecked(d.ShowDeleted);
     lblCheckOut->setText(checkOutText);
-    lblModified->setText(d.Modified.isValid() ? QLocale().toString(d.Modified, QLocale::ShortFormat) : QString());
+    lblModified->setText(ItemData::dateText(d.Modified));
 
     ItemData::addComboItem(cmbDataSource, QStringLiteral("k0"), QStringLiteral("(none)"), 0);
     for (const auto &[id, dsName] : session.GetReportDataSourceChoices())
@@ -327,22 +330,23 @@ void DocProp::Save()
         return;
     }
     RepositorySession &session = App::session();
-    if (d.Name != m_loaded.Name) {
-        for (const ReportRow &r : session.GetReportRows(d.IdCateg)) {
-            if (r.IdReport != d.IdReport && r.Name.compare(d.Name, Qt::CaseInsensitive) == 0) {
-                tabDoc->setCurrentIndex(0);
-                txtName->setFocus();
-                prompter().message(QStringLiteral("A report with this name already exists in this folder!"), AppTitle,
-                                   Prompter::Icon::Exclamation);
-                return;
-            }
-        }
+    if (d.Name != m_loaded.Name && session.ReportNameExists(d.Name, d.IdCateg, d.IdReport)) {
+        tabDoc->setCurrentIndex(0);
+        txtName->setFocus();
+        prompter().message(NameRule::reportTakenText(), AppTitle, Prompter::Icon::Exclamation);
+        return;
     }
+    // Saving needs no check-out: another administrator may have saved the report meanwhile.
+    if (session.ReportChangedSince(d.IdReport, m_loaded.Modified)
+        && prompter().message(ReportChangedText, QStringLiteral("Confirmation"), Prompter::Icon::Question,
+                              Prompter::Buttons::YesNo)
+               != Prompter::Answer::Yes)
+        return;
     session.SaveReportDefinition(d);
     m_loaded = d;
     m_saved = session.GetReport(d.IdReport);
     m_wasSaved = true;
-    lblModified->setText(QLocale().toString(d.Modified, QLocale::ShortFormat));
+    lblModified->setText(ItemData::dateText(d.Modified));
 }
 
 void DocProp::SetReadOnly(bool readOnly)

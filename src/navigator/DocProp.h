@@ -25,6 +25,9 @@ class DocProp : public QWidget {
 public:
     explicit DocProp(QWidget *parent = nullptr);
 
+    // Asked before a save would overwrite a change made since the report was loaded.
+    static const QString ReportChangedText;
+
     // The five operations the hosting window uses.
     void SetCompany(int companyId) { m_companyId = companyId; }
     // Loads the report's definition; failures pass on to the caller.

@@ -7,7 +7,6 @@
 #include "shell/ItemData.h"
 
 #include <QApplication>
-#include <QLocale>
 #include <QTreeWidget>
 
 namespace PropertiesCommands {
@@ -67,8 +66,7 @@ void UpdateReportRow(QTreeWidgetItem *row, const ReportItem &report)
     row->setText(ColName, report.Name);
     row->setText(ColFilePath, report.FilePath);
     row->setText(ColType, report.Version);
-    row->setText(ColModified, report.Modified.isValid() ? QLocale().toString(report.Modified, QLocale::ShortFormat)
-                                                        : QString());
+    row->setText(ColModified, ItemData::dateText(report.Modified));
 }
 
 bool mnuRepProp_Click(QWidget *parent, QTreeWidget *lstRep)

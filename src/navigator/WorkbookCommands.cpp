@@ -10,7 +10,6 @@
 
 #include <QAction>
 #include <QIcon>
-#include <QLocale>
 #include <QTreeWidget>
 
 namespace WorkbookCommands {
@@ -130,7 +129,7 @@ int ImportDocument(QTreeWidget *lstRep, int categoryId)
         if (imageProvider())
             row->setIcon(0, imageProvider()(report.IdExtension));
         row->setText(2, QStringLiteral("Exchange"));
-        row->setText(3, QLocale().toString(report.Modified, QLocale::ShortFormat));
+        row->setText(3, ItemData::dateText(report.Modified));
         lstRep->setFocus();
         lstRep->setCurrentItem(row);
         row->setSelected(true);

@@ -3,6 +3,7 @@
 #include "repository/RepositorySession.h"
 #include "shell/AppState.h"
 #include "shell/ErrorBox.h"
+#include "shell/Prompter.h"
 #include "shell/Settings.h"
 
 #include <QGroupBox>
@@ -14,6 +15,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+const QString frmCatProp::CategoryChangedText =
+    QStringLiteral("The category was changed in the repository since this window loaded it.\rOverwrite those changes with yours?");
+
 frmCatProp::frmCatProp(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmCatProp"));
@@ -24,6 +28,8 @@ frmCatProp::frmCatProp(QWidget *parent) : QDialog(parent)
     auto *grid = new QGridLayout(frame);
     txtCategoryName = new QLineEdit(frame);
     txtCategoryName->setObjectName(QStringLiteral("txtCategoryName"));
+    // Names change by renaming in the tree or the list; an edit here would be lost.
+    txtCategoryName->setReadOnly(true);
     txtCategoryDescription = new QPlainTextEdit(frame);
     txtCategoryDescription->setObjectName(QStringLiteral("txtCategoryDescription"));
     grid->addWidget(new QLabel(QStringLiteral("Name :"), frame), 0, 0);
@@ -59,7 +65,8 @@ void frmCatProp::showEvent(QShowEvent *event)
 
 void frmCatProp::LoadCategDetails()
 {
-    const CategoryItem c = App::session().GetCategory(IdCategory);
+    m_loadedItem = App::session().GetCategory(IdCategory);
+    const CategoryItem &c = m_loadedItem;
     txtCategoryName->setText(c.Name.isNull() ? QStringLiteral("Unknown") : c.Name);
     txtCategoryDescription->setPlainText(c.Description);
 }
@@ -67,7 +74,14 @@ void frmCatProp::LoadCategDetails()
 void frmCatProp::cmdSave_Click()
 {
     RunCommand(QStringLiteral("cmdSave_Click()"), [this] {
-        CategoryItem c = App::session().GetCategory(IdCategory);
+        RepositorySession &s = App::session();
+        // Nobody checks a category out: another administrator may have saved it meanwhile.
+        if (m_loadedItem.IdCategory == IdCategory && s.CategoryChangedSince(m_loadedItem)
+            && prompter().message(CategoryChangedText, QStringLiteral("Confirmation"), Prompter::Icon::Question,
+                                  Prompter::Buttons::YesNo)
+                   != Prompter::Answer::Yes)
+            return;
+        CategoryItem c = s.GetCategory(IdCategory);
         c.Description = txtCategoryDescription->toPlainText();
         c.Save();
         close();

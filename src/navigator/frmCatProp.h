@@ -1,5 +1,7 @@
 #pragma once
 
+#include "repository/Items.h"
+
 #include <QDialog>
 
 class QLineEdit;
@@ -11,6 +13,9 @@ class frmCatProp : public QDialog {
     Q_OBJECT
 public:
     explicit frmCatProp(QWidget *parent = nullptr);
+
+    // Asked before a save would overwrite a change made since the window loaded the category.
+    static const QString CategoryChangedText;
 
     int IdCategory = 0;
     int TipLoad = 1; // 1 = category properties
@@ -32,4 +37,5 @@ protected:
 private:
     void LoadCategDetails();
     bool m_loaded = false;
+    CategoryItem m_loadedItem;
 };

@@ -1,6 +1,7 @@
 #include "frmMain.h"
 
 #include "ImageList1.h"
+#include "repository/NameRule.h"
 #include "repository/RepositorySession.h"
 #include "shell/AppState.h"
 #include "shell/ErrorBox.h"
@@ -37,7 +38,11 @@ const QString BinKey = QStringLiteral("c2");
 
 QString displayName(const QString &name) { return name.isNull() ? QStringLiteral("Unknown") : name; }
 
-QString dateText(const QDateTime &d) { return d.isValid() ? QLocale().toString(d, QLocale::ShortFormat) : QString(); }
+QString dateText(const QDateTime &d) { return ItemData::dateText(d); }
+
+// Told when the clipboard holds items of a repository other than the one open now.
+const QString ForeignClipboardText =
+    QStringLiteral("The items on the clipboard were cut or copied in another repository; they cannot be pasted here.");
 
 QChar kindOf(const QString &key) { return key.isEmpty() ? QChar() : key.at(0).toLower(); }
 
@@ -53,6 +58,9 @@ public:
 
     QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
+        // Only the name is edited in place; the other columns are facts of the report.
+        if (index.column() != 0)
+            return nullptr;
         if (m_main)
             ++m_main->m_editing;
         return QStyledItemDelegate::createEditor(parent, option, index);
@@ -74,6 +82,16 @@ public:
                                                        : m_main->twRep_AfterLabelEdit(item, line->text());
         if (accepted)
             QStyledItemDelegate::setModelData(editor, model, index);
+    }
+
+    bool eventFilter(QObject *editor, QEvent *event) override
+    {
+        // The clipboard marker of cut or copied items is not a name: Ctrl+V in the editor pastes
+        // only plain text.
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->matches(QKeySequence::Paste)
+            && RepositorySession::IsClipboardMarker(QGuiApplication::clipboard()->text()))
+            return true;
+        return QStyledItemDelegate::eventFilter(editor, event);
     }
 
 private:
@@ -232,7 +250,9 @@ void frmMain::buildMenus()
     mnuView = menu("mnuView", QStringLiteral("&View"));
     mnuFind = act(mnuView, "mnuFind", QStringLiteral("&Find"));
     mnuViewRefresh = act(mnuView, "mnuViewRefresh", QStringLiteral("&Refresh"), &frmMain::mnuViewRefresh_Click);
+    mnuViewRefresh->setShortcut(QKeySequence(Qt::Key_F5));
     mnuViewProp = act(mnuView, "mnuViewProp", QStringLiteral("&Properties"), &frmMain::mnuViewProp_Click);
+    mnuViewProp->setShortcuts({QKeySequence(Qt::ALT | Qt::Key_Return), QKeySequence(Qt::ALT | Qt::Key_Enter)});
 
     mnuTools = menu("mnuTools", QStringLiteral("&Tools"));
     mnuDSN = act(mnuTools, "mnuDSN", QStringLiteral("&DSN"), &frmMain::mnuDSN_Click);
@@ -265,6 +285,13 @@ void frmMain::buildMenus()
     mnuOpExRep = act(mnuFile, "mnuOpExRep", QStringLiteral("Create report in existing workbook"), &frmMain::mnuOpExRep_Click);
     mnuOpNewRep->setCheckable(true);
     mnuOpExRep->setCheckable(true);
+    // The marks show the double-click mode, which only Options changes: using an entry must not
+    // flip its mark.
+    for (QAction *a : {mnuOpNewRep, mnuOpExRep})
+        connect(a, &QAction::triggered, this, [this] {
+            mnuOpExRep->setChecked(App::OpenInExistingWorkbook);
+            mnuOpNewRep->setChecked(!App::OpenInExistingWorkbook);
+        });
     sepWorkbook1 = mnuFile->addSeparator();
     mnuProcessRep = act(mnuFile, "mnuProcessRep", QStringLiteral("Process Report"), &frmMain::mnuProcessRep_Click);
     sepWorkbook2 = mnuFile->addSeparator();
@@ -588,7 +615,21 @@ void frmMain::RefreshMe()
         }
         if (QTreeWidgetItem *node = selectedNode())
             txtRep->setText(fullPath(node));
+        ShowCounts();
     });
+}
+
+void frmMain::ShowCounts()
+{
+    int categories = 0, reports = 0;
+    for (int i = 0; i < lstRep->topLevelItemCount(); ++i) {
+        if (kindOf(ItemData::key(lstRep->topLevelItem(i))) == QLatin1Char('r'))
+            ++reports;
+        else
+            ++categories;
+    }
+    setPanelText(1, QStringLiteral("No. Categories : ") + QString::number(categories) + QStringLiteral("  /  No. Reports : ")
+                        + QString::number(reports));
 }
 
 void frmMain::twRep_NodeClick(QTreeWidgetItem *node)
@@ -625,6 +666,9 @@ void frmMain::addListItems(const QList<QTreeWidgetItem *> &items)
         lstRep->header()->setSortIndicator(m_sortColumn, m_sortOrder);
         lstRep->setSortingEnabled(true);
     }
+    // Names, paths and dates are read whole, not cut off at a fixed width.
+    for (int c = 0; c < lstRep->columnCount(); ++c)
+        lstRep->resizeColumnToContents(c);
 }
 
 void frmMain::LoadListView(int id)
@@ -729,7 +773,7 @@ bool frmMain::lstRep_KeyDown(int key, Qt::KeyboardModifiers modifiers)
         if (key == Qt::Key_A && (modifiers & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier)) == Qt::ControlModifier) {
             lstRep->selectAll();
             handled = true;
-        } else if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        } else if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !(modifiers & Qt::AltModifier)) {
             QTreeWidgetItem *item = selectedListItem();
             if (!item)
                 return;
@@ -767,6 +811,24 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
     // Keys that a label editor lets through (Enter ends the edit) are not commands.
     if (event->type() == QEvent::KeyPress && m_editing == 0) {
         auto *key = static_cast<QKeyEvent *>(event);
+        const bool menuKey = key->key() == Qt::Key_Menu || (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier);
+        if (menuKey && (watched == lstRep || watched == twRep)) {
+            auto *view = static_cast<QTreeWidget *>(watched);
+            m_focusView = view;
+            QTreeWidgetItem *item = view == lstRep ? selectedListItem() : selectedNode();
+            const QPoint at = item ? view->visualItemRect(item).center() : QPoint(view->viewport()->width() / 2, 0);
+            if (view == lstRep)
+                showListMenu(item, view->viewport()->mapToGlobal(at));
+            else if (item)
+                showTreeMenu(item, view->viewport()->mapToGlobal(at));
+            return true;
+        }
+        // F2 renames the row, whichever of its cells is current.
+        if (watched == lstRep && key->key() == Qt::Key_F2 && key->modifiers() == Qt::NoModifier) {
+            if (QTreeWidgetItem *item = selectedListItem())
+                lstRep->editItem(item, 0);
+            return true;
+        }
         if (watched == lstRep) {
             m_focusView = lstRep;
             if (lstRep_KeyDown(key->key(), key->modifiers()))
@@ -816,8 +878,12 @@ void frmMain::setCheckEntries(QAction *checkIn, QAction *checkOut, bool fromCont
 
 void frmMain::lstRep_MouseUp(const QPoint &pos)
 {
+    showListMenu(lstRep->itemAt(pos), lstRep->viewport()->mapToGlobal(pos));
+}
+
+void frmMain::showListMenu(QTreeWidgetItem *item, const QPoint &globalPos)
+{
     RunCommand(QStringLiteral("lstRep_MouseUp"), [&] {
-        QTreeWidgetItem *item = lstRep->itemAt(pos);
         if (item) {
             if (!item->isSelected()) {
                 lstRep->clearSelection();
@@ -858,14 +924,18 @@ void frmMain::lstRep_MouseUp(const QPoint &pos)
             mnuLPaste->setEnabled(IsOurClipboard());
             menu = mnuOthers;
         }
-        menu->popup(lstRep->viewport()->mapToGlobal(pos));
+        menu->popup(globalPos);
     });
 }
 
 void frmMain::twRep_MouseUp(const QPoint &pos)
 {
+    showTreeMenu(twRep->itemAt(pos), twRep->viewport()->mapToGlobal(pos));
+}
+
+void frmMain::showTreeMenu(QTreeWidgetItem *node, const QPoint &globalPos)
+{
     RunCommand(QStringLiteral("modMain.twRep_MouseUp()"), [&] {
-        QTreeWidgetItem *node = twRep->itemAt(pos);
         if (!node)
             return;
         selectNode(node);
@@ -883,7 +953,7 @@ void frmMain::twRep_MouseUp(const QPoint &pos)
             mnuCCDelete->setEnabled(true);
             mnuCat1Paste->setEnabled(IsOurClipboard());
         }
-        mnuCategory2->popup(twRep->viewport()->mapToGlobal(pos));
+        mnuCategory2->popup(globalPos);
     });
 }
 
@@ -941,10 +1011,7 @@ QString frmMain::CreateCategName(int parent, const QString &base)
 {
     QString result;
     RunCommand(QStringLiteral("CreateCategName()"), [&] {
-        QString trial = base;
-        for (int n = 1; App::session().CategoryNameExists(trial, parent); ++n)
-            trial = base + QStringLiteral("(%1)").arg(n);
-        result = trial;
+        result = App::session().UniqueCategoryName(parent, base);
     });
     return result;
 }
@@ -953,10 +1020,7 @@ QString frmMain::CreateReportName(int category, const QString &base)
 {
     QString result;
     RunCommand(QStringLiteral("CreateReportName()"), [&] {
-        QString trial = base;
-        for (int n = 1; App::session().ReportNameExists(trial, category); ++n)
-            trial = base + QStringLiteral("(%1)").arg(n);
-        result = trial;
+        result = App::session().UniqueReportName(category, base);
     });
     return result;
 }
@@ -988,6 +1052,7 @@ void frmMain::mnuNewCategory_Click()
         QTreeWidgetItem *item = newListItem(QStringLiteral("c%1").arg(c.IdCategory), name, 24);
         lstRep->clearSelection();
         addListItems({item});
+        ShowCounts();
         startListEdit(item);
     });
 }
@@ -1009,6 +1074,7 @@ void frmMain::mnuNewExcel_Click()
         item->setText(3, dateText(r.Modified));
         lstRep->clearSelection();
         addListItems({item});
+        ShowCounts();
         startListEdit(item);
     });
 }
@@ -1032,6 +1098,10 @@ bool frmMain::lstRep_AfterLabelEdit(QTreeWidgetItem *item, const QString &newTex
                 return;
             }
             CategoryItem c = App::session().GetCategory(id);
+            if (App::session().CategoryNameExists(newText, c.IdParent, id)) {
+                prompter().message(NameRule::categoryTakenText(), AppTitle, Prompter::Icon::Exclamation);
+                return;
+            }
             c.Name = newText;
             if (c.Save()) {
                 accepted = true;
@@ -1045,8 +1115,14 @@ bool frmMain::lstRep_AfterLabelEdit(QTreeWidgetItem *item, const QString &newTex
                 return;
             }
             ReportItem r = App::session().GetReport(id);
+            if (App::session().ReportNameExists(newText, r.IdCateg, id)) {
+                prompter().message(NameRule::reportTakenText(), AppTitle, Prompter::Icon::Exclamation);
+                return;
+            }
             r.Name = newText;
             accepted = r.Save();
+            if (accepted)
+                item->setText(3, dateText(r.Modified));
         }
     });
     return accepted;
@@ -1064,6 +1140,10 @@ bool frmMain::twRep_AfterLabelEdit(QTreeWidgetItem *node, const QString &newText
             return;
         }
         CategoryItem c = App::session().GetCategory(ItemData::idOfKey(key));
+        if (App::session().CategoryNameExists(newText, c.IdParent, c.IdCategory)) {
+            prompter().message(NameRule::categoryTakenText(), AppTitle, Prompter::Icon::Exclamation);
+            return;
+        }
         c.Name = newText;
         c.Save();
         accepted = true;
@@ -1136,6 +1216,7 @@ void frmMain::reloadAt(const QString &key)
         selectNode(node);
         LoadListView(ItemData::idOfKey(key));
     }
+    ShowCounts();
 }
 
 void frmMain::EmptyRecycleBin()
@@ -1196,21 +1277,30 @@ void frmMain::mnuPaste_Click()
 {
     RunCommand(QStringLiteral("Paste"), [&] {
         BusyCursor busy;
-        RepositorySession &s = App::session();
+        int target = 0;
         if (listHasFocus()) {
             QTreeWidgetItem *item = selectedListItem();
-            if (item && kindOf(ItemData::key(item)) == QLatin1Char('c')) {
-                if (s.PasteItems(ItemData::idOfKey(ItemData::key(item))))
-                    RefreshMe();
-                return;
-            }
-            const int target = selectedNode() ? ItemData::idOfKey(selectedNodeKey()) : 0;
-            if (s.PasteItems(target))
-                RefreshMe();
+            if (item && kindOf(ItemData::key(item)) == QLatin1Char('c'))
+                target = ItemData::idOfKey(ItemData::key(item));
+            else if (selectedNode())
+                target = ItemData::idOfKey(selectedNodeKey());
         } else if (treeHasFocus() && selectedNode()) {
-            if (s.PasteItems(ItemData::idOfKey(selectedNodeKey())))
-                RefreshMe();
+            target = ItemData::idOfKey(selectedNodeKey());
+        } else {
+            return;
         }
+        RepositorySession &s = App::session();
+        if (RepositorySession::IsClipboardMarker(QGuiApplication::clipboard()->text()) && !IsOurClipboard()) {
+            prompter().message(ForeignClipboardText, AppTitle, Prompter::Icon::Exclamation);
+            return;
+        }
+        const QString clash = s.PasteNameClash(target);
+        if (!clash.isEmpty()) {
+            prompter().message(clash, AppTitle, Prompter::Icon::Exclamation);
+            return;
+        }
+        if (s.PasteItems(target))
+            RefreshMe();
     });
 }
 

@@ -161,6 +161,11 @@ private:
     bool lstRep_AfterLabelEdit(QTreeWidgetItem *item, const QString &newText);
     bool twRep_AfterLabelEdit(QTreeWidgetItem *node, const QString &newText);
     void setCheckEntries(QAction *checkIn, QAction *checkOut, bool fromContextMenu);
+    // Chooses and pops up the context menu of a list row (nullptr: the empty area) or tree node.
+    void showListMenu(QTreeWidgetItem *item, const QPoint &globalPos);
+    void showTreeMenu(QTreeWidgetItem *node, const QPoint &globalPos);
+    // Panel 1 from the rows the list shows.
+    void ShowCounts();
 
     QList<QLabel *> m_panels;
     QHash<QString, QTreeWidgetItem *> m_nodes; // tree nodes by key

@@ -17,8 +17,12 @@ bool ReportItem::Save()
 {
     if (IdReport <= 0)
         return false;
+    const QDateTime loaded = Modified;
     Modified = QDateTime::currentDateTime();
     Modified.setTime(QTime(Modified.time().hour(), Modified.time().minute(), Modified.time().second()));
+    // Every save moves the stamp on, so a window that loaded the report before can tell.
+    if (loaded.isValid() && Modified <= loaded)
+        Modified = loaded.addSecs(1);
     Sql::update(m_db, "ZAT_Report",
                 {{"Name", Sql::nullableText(Name)}, {"FilePath", FilePath}, {"Version", Version},
                  {"Description", Description}, {"Modified", Sql::dateValue(Modified)}},

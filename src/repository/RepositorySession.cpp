@@ -44,6 +44,13 @@ QString RepositorySession::LoginName() const
     return user;
 }
 
+QString RepositorySession::RepositoryLocation() const
+{
+    if (m_kind == FileDatabase)
+        return m_path;
+    return QStringLiteral("\\\\%1:%2\\%3").arg(m_server).arg(m_port).arg(m_database);
+}
+
 bool RepositorySession::IsOpen() const
 {
     return QSqlDatabase::contains(m_connectionName) && QSqlDatabase::database(m_connectionName, false).isOpen();
@@ -82,6 +89,8 @@ QSqlDatabase RepositorySession::openFileConnection(const QString &path, bool cre
 
 void RepositorySession::OpenFile(const QString &path, bool createIfMissing)
 {
+    // Items cut or copied in the repository open until now cannot be pasted into another one.
+    navigatorClipboard = {};
     ResetConnection();
     openFileConnection(path, createIfMissing);
     m_kind = FileDatabase;
@@ -107,6 +116,13 @@ void RepositorySession::ensureServerLayout(QSqlDatabase &db)
 
 void RepositorySession::OpenServer(const QString &host, int port, const QString &database, const QString &login,
                                    const QString &password)
+{
+    navigatorClipboard = {};
+    openServerConnection(host, port, database, login, password);
+}
+
+void RepositorySession::openServerConnection(const QString &host, int port, const QString &database,
+                                             const QString &login, const QString &password)
 {
     ResetConnection();
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connectionName);
@@ -141,7 +157,7 @@ QSqlDatabase RepositorySession::Connection()
         return QSqlDatabase::database(m_connectionName, false);
     if (m_kind == FileDatabase)
         return openFileConnection(m_path, false);
-    OpenServer(m_server, m_port, m_database, m_login, m_loginPassword);
+    openServerConnection(m_server, m_port, m_database, m_login, m_loginPassword);
     return QSqlDatabase::database(m_connectionName, false);
 }
 

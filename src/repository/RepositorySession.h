@@ -37,6 +37,9 @@ public:
     QString UserName() const { return m_kind == FileDatabase ? QString() : m_login; }
     // The name the administrator is known by in ZAT_UserApp (file repository: the OS user).
     QString LoginName() const;
+    // Where the repository lives, as one text: the file path, or "\\host:port\database" for a
+    // server. It names the repository in the clipboard marker.
+    QString RepositoryLocation() const;
     QString DatabasePassword() const { return m_dbPassword; }
     void setDatabasePassword(const QString &password) { m_dbPassword = password; }
     // IdUserApp of the logged-in administrator in the console's own client application; the
@@ -94,26 +97,44 @@ public:
     static QString VelmoraReportType() { return QStringLiteral("Velmora"); }
     CategoryItem NewCategory(int parent, const QString &name);
     ReportItem NewReport(int category, int kind, const QString &name);
-    bool CategoryNameExists(const QString &name, int parent);
-    bool ReportNameExists(const QString &name, int category);
+    // Whether another live item of the container (not exceptId) carries the name, by NameRule.
+    bool CategoryNameExists(const QString &name, int parent, int exceptId = 0);
+    bool ReportNameExists(const QString &name, int category, int exceptId = 0);
+    // base when it is free in the container, else base(1), base(2), ... the first that is.
+    QString UniqueCategoryName(int parent, const QString &base);
+    QString UniqueReportName(int category, const QString &base);
     void DeleteItems(const QList<int> &reportIds, const QList<int> &categoryIds);
     bool RestoreItems(const QList<int> &categoryIds, const QList<int> &reportIds);
     bool IsRecycleBinEmpty();
     // Removes the bin's items and every row that hangs on them. False when the bin was empty.
     bool EmptyRecycleBin();
     // Remember the set for PasteItems and return the marker text for the system clipboard:
-    // "ZAT#$#" + DatabasePath + "#$#cut" or "#$#copy" + "#$#r1,r2#$#c3".
+    // "ZAT#$#" + RepositoryLocation + "#$#cut" or "#$#copy" + "#$#r1,r2#$#c3".
     QString CutItems(const QList<int> &reportIds, const QList<int> &categoryIds);
     QString CopyItems(const QList<int> &reportIds, const QList<int> &categoryIds);
     // Moves (cut) or deep-copies (copy) the remembered set into target; false when nothing changed.
+    // A copy takes a free name by NameRule ("Name(1)"); a move that would give the target two
+    // items of one name is refused (AppError, PasteNameClash's text).
     bool PasteItems(int target);
+    // The message refusing to move the remembered cut set into target, "" when it may go there.
+    QString PasteNameClash(int target);
     // Whether a clipboard text is this repository's marker.
     bool IsOurClipboard(const QString &clipboardText) const;
+    // Whether a clipboard text is a marker of any repository (a paste into a text box ignores it).
+    static bool IsClipboardMarker(const QString &clipboardText);
     struct NavigatorClipboard {
         bool cut = false;
         QList<int> reports;
         QList<int> categories;
+        QString location; // RepositoryLocation when cut or copied
     } navigatorClipboard; // the cut or copied set, kept until the next cut/copy (a cut: until pasted)
+                          // or until another repository is opened
+
+    // ---- edits saved without check-out: was the row changed since a window loaded it?
+    // A report's Modified stamp differs from the one loaded (every save moves it on).
+    bool ReportChangedSince(int reportId, const QDateTime &loadedModified);
+    // A category's name or description differs from the loaded item.
+    bool CategoryChangedSince(const CategoryItem &loaded);
 
     // ---- report definitions (properties)
     ReportDefinitionItem GetReportDefinition(int reportId);
@@ -207,6 +228,8 @@ public:
 
 private:
     QSqlDatabase openFileConnection(const QString &path, bool createIfMissing);
+    void openServerConnection(const QString &host, int port, const QString &database, const QString &login,
+                              const QString &password);
     void ensureServerLayout(QSqlDatabase &db);
 
     QString m_connectionName;

@@ -1,6 +1,7 @@
 #include "RepositorySession.h"
 
 #include "AppError.h"
+#include "NameRule.h"
 #include "Schema.h"
 #include "Sql.h"
 
@@ -119,11 +120,25 @@ QList<int> copyRows(const QSqlDatabase &db, const QString &table, const QString 
     return ids;
 }
 
-QString uniqueName(const QString &base, const std::function<bool(const QString &)> &taken)
+QString categoryNamesOf(int parent)
+{
+    return QStringLiteral("Select IdCateg, Name From ZAT_Category Where IdParent = %1 And Coalesce(IsDeleted, 0) = 0")
+        .arg(parent);
+}
+
+QString reportNamesOf(int category)
+{
+    return QStringLiteral("Select IdReport, Name From ZAT_Report Where IdCateg = %1 And Coalesce(IsDeleted, 0) = 0")
+        .arg(category);
+}
+
+// base, else base(1), base(2), ... whichever is not among the taken keys; the result is taken then.
+QString uniqueName(const QString &base, QSet<QString> &taken)
 {
     QString trial = base;
-    for (int n = 1; taken(trial); ++n)
+    for (int n = 1; taken.contains(NameRule::key(trial)); ++n)
         trial = base + QStringLiteral("(%1)").arg(n);
+    taken.insert(NameRule::key(trial));
     return trial;
 }
 
@@ -231,20 +246,44 @@ ReportItem RepositorySession::NewReport(int category, int kind, const QString &n
     return GetReport(id);
 }
 
-bool RepositorySession::CategoryNameExists(const QString &name, int parent)
+bool RepositorySession::CategoryNameExists(const QString &name, int parent, int exceptId)
 {
-    return Sql::scalar(Connection(), QStringLiteral("Select Count(*) From ZAT_Category Where IdParent = %1 And Name = ? "
-                                                    "And Coalesce(IsDeleted, 0) = 0").arg(parent),
-                       {name})
-               .toInt() > 0;
+    return NameRule::taken(Connection(), categoryNamesOf(parent), name, exceptId);
 }
 
-bool RepositorySession::ReportNameExists(const QString &name, int category)
+bool RepositorySession::ReportNameExists(const QString &name, int category, int exceptId)
 {
-    return Sql::scalar(Connection(), QStringLiteral("Select Count(*) From ZAT_Report Where IdCateg = %1 And Name = ? "
-                                                    "And Coalesce(IsDeleted, 0) = 0").arg(category),
-                       {name})
-               .toInt() > 0;
+    return NameRule::taken(Connection(), reportNamesOf(category), name, exceptId);
+}
+
+QString RepositorySession::UniqueCategoryName(int parent, const QString &base)
+{
+    QSet<QString> taken = NameRule::keys(Connection(), categoryNamesOf(parent));
+    return uniqueName(base, taken);
+}
+
+QString RepositorySession::UniqueReportName(int category, const QString &base)
+{
+    QSet<QString> taken = NameRule::keys(Connection(), reportNamesOf(category));
+    return uniqueName(base, taken);
+}
+
+bool RepositorySession::ReportChangedSince(int reportId, const QDateTime &loadedModified)
+{
+    QSqlQuery q = Sql::exec(Connection(), QStringLiteral("Select Modified From ZAT_Report Where IdReport = %1").arg(reportId));
+    if (!q.next())
+        return true; // gone meanwhile
+    return Sql::dateTime(q, "Modified") != loadedModified;
+}
+
+bool RepositorySession::CategoryChangedSince(const CategoryItem &loaded)
+{
+    QSqlQuery q = Sql::exec(Connection(), QStringLiteral("Select Name, Description From ZAT_Category Where IdCateg = %1")
+                                              .arg(loaded.IdCategory));
+    if (!q.next())
+        return true;
+    const QString name = q.value("Name").isNull() ? QString() : q.value("Name").toString();
+    return name != loaded.Name || name.isNull() != loaded.Name.isNull() || Sql::text(q, "Description") != loaded.Description;
 }
 
 void RepositorySession::DeleteItems(const QList<int> &reportIds, const QList<int> &categoryIds)
@@ -397,16 +436,16 @@ static QString idText(const QList<int> &ids, QChar prefix)
 
 QString RepositorySession::CutItems(const QList<int> &reportIds, const QList<int> &categoryIds)
 {
-    navigatorClipboard = {true, reportIds, categoryIds};
-    return QStringList{QStringLiteral("ZAT"), DatabasePath(), QStringLiteral("cut"), idText(reportIds, 'r'),
+    navigatorClipboard = {true, reportIds, categoryIds, RepositoryLocation()};
+    return QStringList{QStringLiteral("ZAT"), RepositoryLocation(), QStringLiteral("cut"), idText(reportIds, 'r'),
                        idText(categoryIds, 'c')}
         .join(IdNameSeparator);
 }
 
 QString RepositorySession::CopyItems(const QList<int> &reportIds, const QList<int> &categoryIds)
 {
-    navigatorClipboard = {false, reportIds, categoryIds};
-    return QStringList{QStringLiteral("ZAT"), DatabasePath(), QStringLiteral("copy"), idText(reportIds, 'r'),
+    navigatorClipboard = {false, reportIds, categoryIds, RepositoryLocation()};
+    return QStringList{QStringLiteral("ZAT"), RepositoryLocation(), QStringLiteral("copy"), idText(reportIds, 'r'),
                        idText(categoryIds, 'c')}
         .join(IdNameSeparator);
 }
@@ -414,7 +453,12 @@ QString RepositorySession::CopyItems(const QList<int> &reportIds, const QList<in
 bool RepositorySession::IsOurClipboard(const QString &clipboardText) const
 {
     const QStringList parts = clipboardText.split(IdNameSeparator);
-    return parts.size() >= 2 && parts[0] == QLatin1String("ZAT") && parts[1] == DatabasePath();
+    return IsClipboardMarker(clipboardText) && parts[1] == RepositoryLocation();
+}
+
+bool RepositorySession::IsClipboardMarker(const QString &clipboardText)
+{
+    return clipboardText.startsWith(QStringLiteral("ZAT") + IdNameSeparator);
 }
 
 namespace {
@@ -493,18 +537,105 @@ static void pasteInto(RepositorySession &s, const QSqlDatabase &db, int target, 
             if (child.IdCateg != source)
                 copyCategory(child.IdCateg, id, child.Name);
     };
+    QSet<QString> takenCategories = NameRule::keys(db, categoryNamesOf(target));
     for (int id : categories) {
         const QString base = rowOf.value(id).Name;
-        const QString name = base.isNull() ? base : uniqueName(base, [&](const QString &n) { return s.CategoryNameExists(n, target); });
+        const QString name = base.isNull() ? base : uniqueName(base, takenCategories);
         copyCategory(id, target, name);
     }
+    QSet<QString> takenReports = NameRule::keys(db, reportNamesOf(target));
     int sortNr = nextReportSortNr(db, target);
     for (int id : reports) {
         const QString base = reportNames.value(id);
-        const QString name = base.isNull() ? base : uniqueName(base, [&](const QString &n) { return s.ReportNameExists(n, target); });
+        const QString name = base.isNull() ? base : uniqueName(base, takenReports);
         const int copy = copyReport(db, id, target, name);
         setSortRow(db, QStringLiteral("e"), copy, sortNr++);
     }
+}
+
+namespace {
+
+// The remembered items that still exist and may move: live, not the root or the bin, each once.
+struct PasteSet {
+    QList<int> categories;
+    QList<int> reports;
+    QHash<int, QString> categoryNames;
+    QHash<int, QString> reportNames;
+};
+
+PasteSet livePasteSet(const QSqlDatabase &db, const QHash<int, CategoryNode> &graph,
+                      const RepositorySession::NavigatorClipboard &clip)
+{
+    PasteSet set;
+    for (int id : clip.categories)
+        if (id != RootId && id != BinId && isLiveCategory(graph, id) && !set.categories.contains(id))
+            set.categories.append(id);
+    for (qsizetype i = 0; i < set.categories.size(); i += 500) {
+        QSqlQuery q = Sql::exec(db, QStringLiteral("Select IdCateg, Name From ZAT_Category Where IdCateg %1")
+                                       .arg(Sql::idList(set.categories.mid(i, 500))));
+        while (q.next())
+            set.categoryNames.insert(Sql::integer(q, "IdCateg"), nameOf(q));
+    }
+    if (!clip.reports.isEmpty()) {
+        for (qsizetype i = 0; i < clip.reports.size(); i += 500) {
+            QSqlQuery q = Sql::exec(db, QStringLiteral("Select IdReport, Name From ZAT_Report Where IdReport %1 "
+                                                       "And Coalesce(IsDeleted, 0) = 0").arg(Sql::idList(clip.reports.mid(i, 500))));
+            while (q.next())
+                set.reportNames.insert(Sql::integer(q, "IdReport"), nameOf(q));
+        }
+        QSet<int> seen;
+        for (int id : clip.reports)
+            if (set.reportNames.contains(id) && !seen.contains(id)) {
+                seen.insert(id);
+                set.reports.append(id);
+            }
+    }
+    return set;
+}
+
+// Whether moving ids (named by names) next to items named `taken` gives two items one name.
+bool moveClashes(const QList<int> &ids, const QHash<int, QString> &names, QSet<QString> taken)
+{
+    for (int id : ids) {
+        const QString key = NameRule::key(names.value(id));
+        if (taken.contains(key))
+            return true;
+        taken.insert(key);
+    }
+    return false;
+}
+
+// The names staying in target: the moved items that are there already do not count.
+QSet<QString> stayingKeys(const QSqlDatabase &db, const QString &sql, const QList<int> &moving)
+{
+    const QSet<int> movingIds(moving.cbegin(), moving.cend());
+    QSet<QString> keys;
+    QSqlQuery q = Sql::exec(db, sql);
+    while (q.next())
+        if (!movingIds.contains(q.value(0).toInt()))
+            keys.insert(NameRule::key(q.value(1).toString()));
+    return keys;
+}
+
+QString cutClash(const QSqlDatabase &db, int target, const PasteSet &set)
+{
+    if (!set.categories.isEmpty()
+        && moveClashes(set.categories, set.categoryNames, stayingKeys(db, categoryNamesOf(target), set.categories)))
+        return NameRule::categoryTakenText();
+    if (!set.reports.isEmpty()
+        && moveClashes(set.reports, set.reportNames, stayingKeys(db, reportNamesOf(target), set.reports)))
+        return NameRule::reportTakenText();
+    return QString();
+}
+
+} // namespace
+
+QString RepositorySession::PasteNameClash(int target)
+{
+    if (!navigatorClipboard.cut || target <= 0 || navigatorClipboard.location != RepositoryLocation())
+        return QString();
+    QSqlDatabase db = Connection();
+    return cutClash(db, target, livePasteSet(db, categoryGraph(db), navigatorClipboard));
 }
 
 bool RepositorySession::PasteItems(int target)
@@ -513,37 +644,29 @@ bool RepositorySession::PasteItems(int target)
         return false;
     if (target == BinId)
         throw AppError(ErrorNumber::InvalidArgument, QStringLiteral("Items cannot be pasted into the Recycle Bin."));
+    // A set remembered in another repository names other items here.
+    if (navigatorClipboard.location != RepositoryLocation())
+        return false;
     QSqlDatabase db = Connection();
     auto graph = categoryGraph(db);
     if (!isLiveCategory(graph, target))
         throw AppError(ErrorNumber::InvalidArgument, QStringLiteral("The category %1 does not exist.").arg(target));
     const NavigatorClipboard clip = navigatorClipboard;
-    QList<int> categories;
-    for (int id : clip.categories)
-        if (id != RootId && id != BinId && isLiveCategory(graph, id) && !categories.contains(id))
-            categories.append(id);
+    const PasteSet set = livePasteSet(db, graph, clip);
+    const QList<int> &categories = set.categories;
+    const QList<int> &reports = set.reports;
+    const QHash<int, QString> &reportNames = set.reportNames;
     for (int id : categories)
         if (isInSubtree(graph, target, id))
             throw AppError(ErrorNumber::InvalidArgument,
                            QStringLiteral("A category cannot be pasted into itself or into one of its sub-categories."));
-    QList<int> reports;
-    QHash<int, QString> reportNames;
-    if (!clip.reports.isEmpty()) {
-        QSet<int> live;
-        for (qsizetype i = 0; i < clip.reports.size(); i += 500) {
-            QSqlQuery q = Sql::exec(db, QStringLiteral("Select IdReport, Name, IdCateg From ZAT_Report Where IdReport %1 "
-                                                       "And Coalesce(IsDeleted, 0) = 0").arg(Sql::idList(clip.reports.mid(i, 500))));
-            while (q.next()) {
-                live.insert(Sql::integer(q, "IdReport"));
-                reportNames.insert(Sql::integer(q, "IdReport"), nameOf(q));
-            }
-        }
-        for (int id : clip.reports)
-            if (live.contains(id) && !reports.contains(id))
-                reports.append(id);
-    }
     if (categories.isEmpty() && reports.isEmpty())
         return false;
+    if (clip.cut) {
+        const QString clash = cutClash(db, target, set);
+        if (!clash.isEmpty())
+            throw AppError(ErrorNumber::InvalidArgument, clash);
+    }
 
     // A paste lands whole or not at all: half a copied tree would be worse than none.
     const bool ownTransaction = db.transaction();

@@ -130,6 +130,11 @@ void RepositorySession::SaveReportDefinition(ReportDefinitionItem &def)
     stamp.setTime(QTime(stamp.time().hour(), stamp.time().minute(), stamp.time().second()));
 
     Transaction tx(db);
+    // Every save moves the stamp on, so a window that loaded the report before can tell.
+    const QDateTime previous = Sql::toDateTime(
+        Sql::scalar(db, QStringLiteral("Select Modified From ZAT_Report Where IdReport = %1").arg(id)));
+    if (previous.isValid() && stamp <= previous)
+        stamp = previous.addSecs(1);
     // The holder test is part of the update, so a check-out by another console between opening
     // and saving cannot be overwritten.
     QSqlQuery upd = Sql::exec(db, QStringLiteral(

@@ -26,6 +26,12 @@ QString ConnectDialog::DefaultRepositoryPath()
     return QDir(dir).filePath(QStringLiteral("repository.mdb"));
 }
 
+void ConnectDialog::RememberFileRepository(const QString &path)
+{
+    SaveSetting(Section, QStringLiteral("Kind"), QStringLiteral("1"));
+    SaveSetting(Section, QStringLiteral("File"), path);
+}
+
 ConnectDialog::ConnectDialog(RepositorySession &session, QWidget *parent) : QDialog(parent), m_session(session)
 {
     setObjectName(QStringLiteral("ConnectDialog"));
@@ -124,8 +130,7 @@ void ConnectDialog::cmdOK_Click()
             const QString path = txtFile->text().trimmed();
             // Only the embedded default is created on first start; any other missing file is an error.
             m_session.OpenFile(path, QDir::cleanPath(path) == QDir::cleanPath(DefaultRepositoryPath()));
-            SaveSetting(Section, QStringLiteral("Kind"), QStringLiteral("1"));
-            SaveSetting(Section, QStringLiteral("File"), path);
+            RememberFileRepository(path);
         } else {
             m_session.OpenServer(txtHost->text().trimmed(), txtPort->value(), txtDatabase->text().trimmed(),
                                  txtUser->text().trimmed(), txtPassword->text());

@@ -19,6 +19,8 @@ public:
     static bool Show(RepositorySession &session, QWidget *parent = nullptr);
     // The embedded default: a repository file in the user's data folder.
     static QString DefaultRepositoryPath();
+    // The dialog offers this file repository at the next start.
+    static void RememberFileRepository(const QString &path);
 
     QRadioButton *optFile;
     QRadioButton *optServer;

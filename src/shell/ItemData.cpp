@@ -2,6 +2,8 @@
 
 #include "repository/RepositorySession.h"
 
+#include <QLocale>
+
 #include <QTreeWidgetItemIterator>
 
 namespace ItemData {
@@ -36,6 +38,18 @@ int findComboKey(const QComboBox *combo, const QString &key)
         if (combo->itemData(i, KeyRole).toString() == key)
             return i;
     return -1;
+}
+
+QString dateText(const QDateTime &value)
+{
+    if (!value.isValid())
+        return QString();
+    const QLocale locale;
+    QString format = locale.dateFormat(QLocale::ShortFormat);
+    // Short formats often give the year in two digits; a list of reports kept for years needs four.
+    if (!format.contains(QLatin1String("yyyy")))
+        format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+    return locale.toString(value, format + QLatin1Char(' ') + locale.timeFormat(QLocale::ShortFormat));
 }
 
 } // namespace ItemData

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QString>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
@@ -33,5 +34,9 @@ QTreeWidgetItem *findByKey(QTreeWidget *tree, const QString &key);
 // Adds an item with key, text and tag to a combo (key in KeyRole, tag in TagRole).
 void addComboItem(QComboBox *combo, const QString &key, const QString &text, const QVariant &tag);
 int findComboKey(const QComboBox *combo, const QString &key);
+
+// A stored date as lists and labels show it: the locale's short date with the whole year, and
+// the time; "" for none.
+QString dateText(const QDateTime &value);
 
 } // namespace ItemData

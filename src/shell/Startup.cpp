@@ -67,13 +67,15 @@ int Main(QApplication &app)
 
 void NewDatabaseCommand(frmMain *main)
 {
-    try {
+    const QString title = QStringLiteral("Enter DB name and DB path ...");
+    const QString chosen = prompter().saveFile(title, QStringLiteral("Microsoft Access Database (*.mdb)|*.mdb"),
+                                               QStringLiteral("*.mdb"), QString(), false);
+    if (chosen.isEmpty())
+        return; // cancelled: nothing to say
+    // The new file is made before the session leaves the repository open now, so a failure
+    // leaves the console where it was and says why.
+    RunCommand(QStringLiteral("mnuNewDB_Click()"), [&] {
         RepositorySession &session = App::session();
-        const QString title = QStringLiteral("Enter DB name and DB path ...");
-        const QString chosen = prompter().saveFile(title, QStringLiteral("Microsoft Access Database (*.mdb)|*.mdb"),
-                                                   QStringLiteral("*.mdb"), QString(), false);
-        if (chosen.isEmpty())
-            return; // cancelled: reported as an error, which this command swallows
         const QString path = WithMdbExtension(chosen);
         // A repository or any file of another kind is never wiped; a package only when confirmed.
         if (!MayReplaceWithNewFile(path, title))
@@ -83,20 +85,23 @@ void NewDatabaseCommand(frmMain *main)
             session.CreateDatabase(file.temporaryPath());
             file.commit();
         }
-        session.setDatabasePath(path);
-        session.ResetConnection();
+        const QString previousPassword = session.DatabasePassword();
+        session.setDatabasePassword(QStringLiteral("quindale"));
+        try {
+            session.OpenFile(path);
+        } catch (...) {
+            session.setDatabasePassword(previousPassword);
+            throw;
+        }
         SaveSetting(QStringLiteral("DB"), QStringLiteral("DBPath"), path);
         SaveSetting(QStringLiteral("DB"), QStringLiteral("TipDB"), QStringLiteral("1"));
-        session.setDatabaseKind(RepositorySession::FileDatabase);
-        session.setDatabasePassword(QStringLiteral("quindale"));
+        ConnectDialog::RememberFileRepository(path);
         main->setPanelText(2, path);
         // A file database has no login: a server's user name must not stay on show.
         main->setPanelText(3, QString());
         main->ClearViews();
         main->LoadCateg(QStringLiteral("c1"));
-    } catch (...) {
-        // This command reports nothing; what was done before the failure stays done.
-    }
+    });
 }
 
 void OpenDatabaseCommand(frmMain *main)

@@ -18,8 +18,8 @@ QString WithMdbExtension(const QString &path);
 // The help file beside the program.
 QString HelpFilePath();
 
-// File > New > Database: an empty file repository, and the program switched to it. Failures end
-// the command silently; the steps done before stay done.
+// File > New > Database: an empty file repository, and the program switched to it. A failure is
+// reported and leaves the program on the repository it had open.
 void NewDatabaseCommand(frmMain *main);
 // File > Open DB: the connect dialog again; on success the main window reloads.
 void OpenDatabaseCommand(frmMain *main);

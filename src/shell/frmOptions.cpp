@@ -23,7 +23,6 @@ frmOptions::frmOptions(QWidget *mainWindow) : QDialog(mainWindow), m_main(mainWi
     optExistingReport->setObjectName(QStringLiteral("optExistingReport"));
     optNewREport = new QRadioButton(QStringLiteral("New report"), this);
     optNewREport->setObjectName(QStringLiteral("optNewREport"));
-    optNewREport->setChecked(true);
     Label2 = new QLabel(QStringLiteral("File server"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
     txtFileDir = new QLineEdit(this);
@@ -46,6 +45,12 @@ frmOptions::frmOptions(QWidget *mainWindow) : QDialog(mainWindow), m_main(mainWi
     buttons->addWidget(cmdCancel);
     grid->addLayout(buttons, 4, 0, 1, 2);
     setMinimumWidth(380);
+
+    // It opens on what is in force, so OK without a change changes nothing.
+    optExistingReport->setChecked(App::OpenInExistingWorkbook);
+    optNewREport->setChecked(!App::OpenInExistingWorkbook);
+    if (App::CurrentCompanyId > 0)
+        txtFileDir->setText(App::session().GetFileServer(App::CurrentCompanyId));
 
     connect(cmdOK, &QPushButton::clicked, this, &frmOptions::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmOptions::cmdCancel_Click);

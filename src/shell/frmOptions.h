@@ -8,7 +8,7 @@ class QPushButton;
 class QRadioButton;
 
 // File > Options: what a double-click on a report does, and the current company's file server.
-// The window always opens with "New report" selected and an empty file server.
+// The window opens with the mode in force and the current company's file server.
 class frmOptions : public QDialog {
     Q_OBJECT
 public:
