@@ -2,14 +2,16 @@
 
 #include "repository/PackageFile.h"
 #include "repository/RepositorySession.h"
+#include "samples/SampleSet.h"
 
 #include <QMap>
 #include <QTextStream>
 
 QString InitUsage()
 {
-    return QStringLiteral("  init --repository PATH\n"
-                          "      create an empty file repository at PATH (\".mdb\" is appended when missing)\n");
+    return QStringLiteral("  init --repository PATH [--sample]\n"
+                          "      create an empty file repository at PATH (\".mdb\" is appended when missing);\n"
+                          "      --sample fills it with the sample set, its sales data written beside it\n");
 }
 
 int InitCommand(const QStringList &args)
@@ -20,7 +22,7 @@ int InitCommand(const QStringList &args)
         QTextStream(stdout) << InitUsage();
         return 0;
     }
-    if (!ParseOptions(args, {QStringLiteral("--repository")}, opts, problem) || !opts.contains(QStringLiteral("--repository"))) {
+    if (!ParseOptions(args, {QStringLiteral("--repository")}, opts, problem, {QStringLiteral("--sample")}) || !opts.contains(QStringLiteral("--repository"))) {
         PrintError(QStringLiteral("velmora-transfer init: %1\n").arg(problem.isEmpty() ? QStringLiteral("--repository is required") : problem) + InitUsage());
         return 2;
     }
@@ -30,6 +32,8 @@ int InitCommand(const QStringList &args)
     session.ResetConnection();
     session.CreateDatabase(QString());
     session.OpenFile(path); // proves the new file opens as a repository
+    if (opts.contains(QStringLiteral("--sample")))
+        SampleSet::Add(session);
     QTextStream(stdout) << path << Qt::endl;
     return 0;
 }

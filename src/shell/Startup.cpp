@@ -11,6 +11,7 @@
 #include "reportengine/ReportEngine.h"
 #include "repository/PackageFile.h"
 #include "repository/RepositorySession.h"
+#include "samples/SampleSet.h"
 
 #include <QApplication>
 #include <QDir>
@@ -62,31 +63,63 @@ int Main(QApplication &app)
     return app.exec();
 }
 
+static QString askNewDatabasePath()
+{
+    const QString chosen = prompter().saveFile(QStringLiteral("Enter DB name and DB path ..."),
+                                               QStringLiteral("Microsoft Access Database (*.mdb)|*.mdb"),
+                                               QStringLiteral("*.mdb"));
+    return chosen.isEmpty() ? QString() : WithMdbExtension(chosen);
+}
+
+// The program works on the new file repository at path from now on; the tree shows nodeKey.
+static void switchToNewDatabase(frmMain *main, const QString &path, const QString &nodeKey)
+{
+    RepositorySession &session = App::session();
+    SaveSetting(QStringLiteral("DB"), QStringLiteral("DBPath"), path);
+    SaveSetting(QStringLiteral("DB"), QStringLiteral("TipDB"), QStringLiteral("1"));
+    session.setDatabaseKind(RepositorySession::FileDatabase);
+    session.setDatabasePassword(QStringLiteral("quindale"));
+    main->setPanelText(2, path);
+    // A file database has no login: a server's user name must not stay on show.
+    main->setPanelText(3, QString());
+    main->ClearViews();
+    main->LoadCateg(nodeKey);
+}
+
 void NewDatabaseCommand(frmMain *main)
 {
     try {
         RepositorySession &session = App::session();
-        const QString chosen = prompter().saveFile(QStringLiteral("Enter DB name and DB path ..."),
-                                                   QStringLiteral("Microsoft Access Database (*.mdb)|*.mdb"),
-                                                   QStringLiteral("*.mdb"));
-        if (chosen.isEmpty())
+        const QString path = askNewDatabasePath();
+        if (path.isEmpty())
             return; // cancelled: reported as an error, which this command swallows
-        const QString path = WithMdbExtension(chosen);
         session.setDatabasePath(path);
         session.ResetConnection();
         session.CreateDatabase(QString());
-        SaveSetting(QStringLiteral("DB"), QStringLiteral("DBPath"), path);
-        SaveSetting(QStringLiteral("DB"), QStringLiteral("TipDB"), QStringLiteral("1"));
-        session.setDatabaseKind(RepositorySession::FileDatabase);
-        session.setDatabasePassword(QStringLiteral("quindale"));
-        main->setPanelText(2, path);
-        // A file database has no login: a server's user name must not stay on show.
-        main->setPanelText(3, QString());
-        main->ClearViews();
-        main->LoadCateg(QStringLiteral("c1"));
+        switchToNewDatabase(main, path, QStringLiteral("c1"));
     } catch (...) {
         // This command reports nothing; what was done before the failure stays done.
     }
+}
+
+void NewSampleDatabaseCommand(frmMain *main)
+{
+    // Unlike an empty database, the samples can fail for reasons the user must hear of (the
+    // sales data cannot be written beside the file), so failures are reported.
+    RunCommand(QStringLiteral("mnuNewSampleDB_Click()"), [main] {
+        const QString path = askNewDatabasePath();
+        if (path.isEmpty())
+            return;
+        SampleSet::Created created;
+        {
+            BusyCursor busy;
+            RepositorySession &session = App::session();
+            session.ResetConnection(); // the file chosen may be the one open now
+            created = SampleSet::CreateRepository(path);
+            session.setDatabasePath(path);
+        }
+        switchToNewDatabase(main, path, QStringLiteral("c%1").arg(created.category));
+    });
 }
 
 void OpenDatabaseCommand(frmMain *main)
