@@ -43,7 +43,7 @@ for program in velmora velmora-transfer velmora-report; do
 done
 for png in "$root"/usr/share/icons/hicolor/*/apps/velmora.png; do
   size=$(basename "$(dirname "$(dirname "$png")")")
-  file "$png" | grep -q "PNG image data, ${size/x/ x } " || { echo "not a $size PNG: $png"; fail=1; }
+  file "$png" | grep -q "PNG image data, ${size/x/ x }," || { echo "not a $size PNG: $png"; fail=1; }
 done
 [ $fail -eq 0 ] && echo "The package is complete."
 exit $fail
