@@ -3,6 +3,7 @@
 #include "repository/FileReplacement.h"
 #include "repository/PackageFile.h"
 #include "repository/RepositorySession.h"
+#include "samples/SampleSet.h"
 
 #include <QFileInfo>
 #include <QMap>
@@ -10,9 +11,10 @@
 
 QString InitUsage()
 {
-    return QStringLiteral("  init --repository PATH\n"
+    return QStringLiteral("  init --repository PATH [--sample]\n"
                           "      create an empty file repository at PATH (\".mdb\" is appended when missing);\n"
-                          "      an existing file is never replaced\n");
+                          "      an existing file is never replaced; --sample fills it with the sample set,\n"
+                          "      its sales data written beside it\n");
 }
 
 int InitCommand(const QStringList &args)
@@ -23,7 +25,7 @@ int InitCommand(const QStringList &args)
         QTextStream(stdout) << InitUsage();
         return 0;
     }
-    if (!ParseOptions(args, {QStringLiteral("--repository")}, opts, problem) || !opts.contains(QStringLiteral("--repository"))) {
+    if (!ParseOptions(args, {QStringLiteral("--repository")}, opts, problem, {QStringLiteral("--sample")}) || !opts.contains(QStringLiteral("--repository"))) {
         PrintError(QStringLiteral("velmora-transfer init: %1\n").arg(problem.isEmpty() ? QStringLiteral("--repository is required") : problem) + InitUsage());
         return 2;
     }
@@ -41,6 +43,8 @@ int InitCommand(const QStringList &args)
     }
     session.setDatabasePath(path);
     session.OpenFile(path); // proves the new file opens as a repository
+    if (opts.contains(QStringLiteral("--sample")))
+        SampleSet::Add(session);
     QTextStream(stdout) << path << Qt::endl;
     return 0;
 }

@@ -1,6 +1,8 @@
 #include "Commands.h"
 
 #include "repository/AppError.h"
+#include "repository/RepositoryArgument.h"
+#include "repository/Version.h"
 
 #include <QCoreApplication>
 #include <QMap>
@@ -11,7 +13,11 @@ static QString usage()
 {
     return QStringLiteral("Usage: velmora-transfer COMMAND [OPTIONS]\n\nCommands:\n")
          + InitUsage() + ExportUsage() + ImportUsage() + LogUsage()
-         + QStringLiteral("\n  --help  show this text\n");
+         + QStringLiteral("\n  --password-file FILE  (with any command) the PostgreSQL password in the first line of FILE;\n"
+                          "        without it a password the URI leaves out comes from PGPASSWORD, ~/.pgpass or\n"
+                          "        ?service=NAME\n"
+                          "  --version  the program's name and version\n"
+                          "  --help  show this text\n");
 }
 
 void PrintError(const QString &text)
@@ -42,6 +48,32 @@ bool ParseOptions(const QStringList &args, const QStringList &known, QMap<QStrin
     return true;
 }
 
+// "--password-file FILE" serves every command: the password goes into the repository URI in
+// memory, so the commands need not know of it. False (usage printed) when FILE is missing.
+static bool TakePasswordFile(QStringList &args)
+{
+    const int at = args.indexOf(QStringLiteral("--password-file"));
+    if (at < 0)
+        return true;
+    if (at + 1 >= args.size()) {
+        PrintError(QStringLiteral("velmora-transfer: option '--password-file' needs a value\n\n") + usage());
+        return false;
+    }
+    const QString password = ReadPasswordFile(args.at(at + 1));
+    args.remove(at, 2);
+    bool used = false;
+    for (const QString &option : {QStringLiteral("--repository"), QStringLiteral("--server")}) {
+        const int i = args.indexOf(option);
+        if (i >= 0 && i + 1 < args.size()) {
+            args[i + 1] = WithPassword(args.at(i + 1), password);
+            used = true;
+        }
+    }
+    if (!used)
+        throw AppError(ErrorNumber::InvalidArgument, QStringLiteral("--password-file needs a --repository URI."));
+    return true;
+}
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
@@ -57,7 +89,13 @@ int main(int argc, char **argv)
         QTextStream(stdout) << usage();
         return 0;
     }
+    if (command == QLatin1String("--version")) {
+        QTextStream(stdout) << VersionLine(QStringLiteral("velmora-transfer")) << Qt::endl;
+        return 0;
+    }
     try {
+        if (!TakePasswordFile(args))
+            return 2;
         if (command == QLatin1String("init"))
             return InitCommand(args);
         if (command == QLatin1String("export"))

@@ -223,6 +223,7 @@ void frmMain::buildMenus()
     mnuApplication = menu("mnuApplication", QStringLiteral("&File"));
     mnuNew = menu("mnuNew", QStringLiteral("&New"), mnuApplication);
     mnuNewDB = act(mnuNew, "mnuNewDB", QStringLiteral("&Database"), &frmMain::mnuNewDB_Click);
+    mnuNewSampleDB = act(mnuNew, "mnuNewSampleDB", QStringLiteral("&Sample database"), &frmMain::mnuNewSampleDB_Click);
     mnuNew->addSeparator();
     mnuNewCategory = act(mnuNew, "mnuNewCategory", QStringLiteral("&Category"), &frmMain::mnuNewCategory_Click);
     mnuNew->addSeparator();
@@ -1339,6 +1340,7 @@ void frmMain::closeEvent(QCloseEvent *event)
 }
 
 void frmMain::mnuNewDB_Click() { NewDatabaseCommand(this); }
+void frmMain::mnuNewSampleDB_Click() { NewSampleDatabaseCommand(this); }
 void frmMain::mnuOpen45_Click() { OpenDatabaseCommand(this); }
 void frmMain::mnuExit_Click() { ExitCommand(this); }
 void frmMain::mnuAboutUs_Click() { AboutCommand(); }

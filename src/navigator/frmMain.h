@@ -67,7 +67,7 @@ public:
 
     // Menu bar
     QMenu *mnuApplication, *mnuNew, *mnuEdit, *mnuView, *mnuTools, *mnuQSearch, *mnuHelp;
-    QAction *mnuNewDB, *mnuNewCategory, *mnuNewExcel, *mnuOpen45, *mnuSave, *mnuOptions, *mnuExit;
+    QAction *mnuNewDB, *mnuNewSampleDB, *mnuNewCategory, *mnuNewExcel, *mnuOpen45, *mnuSave, *mnuOptions, *mnuExit;
     QAction *mnuCut, *mnuCopy, *mnuPaste, *mnuDelete, *mnuCheckIn1, *mnuCheckOut1, *mnuWorkingFiles1;
     QAction *mnuFind, *mnuViewRefresh, *mnuViewProp;
     QAction *mnuDSN, *mnuMacro, *mnuRights, *mnuUserRep, *mnuImport, *mnuExport;
@@ -91,6 +91,7 @@ protected:
 public Q_SLOTS:
     // File, Help (shell)
     void mnuNewDB_Click();
+    void mnuNewSampleDB_Click();
     void mnuOpen45_Click();
     void mnuExit_Click();
     void mnuAboutUs_Click();

@@ -115,14 +115,14 @@ void RepositorySession::ensureServerLayout(QSqlDatabase &db)
 }
 
 void RepositorySession::OpenServer(const QString &host, int port, const QString &database, const QString &login,
-                                   const QString &password)
+                                   const QString &password, const QString &options)
 {
     navigatorClipboard = {};
-    openServerConnection(host, port, database, login, password);
+    openServerConnection(host, port, database, login, password, options);
 }
 
 void RepositorySession::openServerConnection(const QString &host, int port, const QString &database,
-                                             const QString &login, const QString &password)
+                                             const QString &login, const QString &password, const QString &options)
 {
     ResetConnection();
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connectionName);
@@ -132,6 +132,7 @@ void RepositorySession::openServerConnection(const QString &host, int port, cons
     db.setDatabaseName(database);
     db.setUserName(login);
     db.setPassword(password);
+    db.setConnectOptions(options);
     if (!db.open()) {
         const QSqlError err = db.lastError();
         db = QSqlDatabase();
@@ -139,7 +140,18 @@ void RepositorySession::openServerConnection(const QString &host, int port, cons
         throw AppError(ErrorNumber::NotConnected,
                        QStringLiteral("Cannot connect to the server: ") + err.text().trimmed());
     }
+    QString actualDatabase = database, actualLogin = login;
     try {
+        // What the client library filled in is needed by name: the login is who the
+        // administrator is, the database is shown in the status bar.
+        if (actualDatabase.isEmpty() || actualLogin.isEmpty()) {
+            QSqlQuery q = Sql::exec(db, QStringLiteral("Select current_database(), current_user"));
+            if (q.next()) {
+                actualDatabase = q.value(0).toString();
+                actualLogin = q.value(1).toString();
+            }
+        }
+        m_database = actualDatabase;
         ensureServerLayout(db);
         Schema::ensureUserKey(db);
     } catch (...) {
@@ -147,7 +159,8 @@ void RepositorySession::openServerConnection(const QString &host, int port, cons
         ResetConnection();
         throw;
     }
-    setServer(host, port, database, login, password);
+    setServer(host, port, actualDatabase, actualLogin, password);
+    m_serverOptions = options;
     m_kind = ServerDatabase;
 }
 
@@ -157,7 +170,7 @@ QSqlDatabase RepositorySession::Connection()
         return QSqlDatabase::database(m_connectionName, false);
     if (m_kind == FileDatabase)
         return openFileConnection(m_path, false);
-    openServerConnection(m_server, m_port, m_database, m_login, m_loginPassword);
+    openServerConnection(m_server, m_port, m_database, m_login, m_loginPassword, m_serverOptions);
     return QSqlDatabase::database(m_connectionName, false);
 }
 

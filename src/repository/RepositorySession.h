@@ -51,8 +51,11 @@ public:
                    const QString &password);
     // Opens (or creates, when createIfMissing and the file does not exist) a file repository.
     void OpenFile(const QString &path, bool createIfMissing = false);
+    // An empty password, login or database is left to the server's client library, which takes
+    // them from PGPASSWORD, ~/.pgpass, PGUSER, a service and so on. options: further connection
+    // parameters as "name=value" joined by ';' (service=NAME, sslmode=...); port 0 = not given.
     void OpenServer(const QString &host, int port, const QString &database, const QString &login,
-                    const QString &password);
+                    const QString &password, const QString &options = QString());
     // The open connection; opens it from the current settings when it was reset. Throws AppError.
     QSqlDatabase Connection();
     bool IsOpen() const;
@@ -229,7 +232,7 @@ public:
 private:
     QSqlDatabase openFileConnection(const QString &path, bool createIfMissing);
     void openServerConnection(const QString &host, int port, const QString &database, const QString &login,
-                              const QString &password);
+                              const QString &password, const QString &options);
     void ensureServerLayout(QSqlDatabase &db);
 
     QString m_connectionName;
@@ -240,6 +243,7 @@ private:
     QString m_database;
     QString m_login;
     QString m_loginPassword;
+    QString m_serverOptions;
     QString m_dbPassword;
     int m_currentUserId = 0;
 };

@@ -4,9 +4,11 @@
 #include "Prompter.h"
 #include "Settings.h"
 #include "repository/RepositorySession.h"
+#include "samples/SampleSet.h"
 
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -64,6 +66,8 @@ ConnectDialog::ConnectDialog(RepositorySession &session, QWidget *parent) : QDia
     txtPassword = new QLineEdit(this);
     txtPassword->setObjectName(QStringLiteral("txtPassword"));
     txtPassword->setEchoMode(QLineEdit::Password);
+    // Never stored: an empty password lets the server client take it from PGPASSWORD or ~/.pgpass.
+    txtPassword->setPlaceholderText(QStringLiteral("empty: PGPASSWORD or ~/.pgpass"));
     auto *server = new QFormLayout;
     server->addRow(QStringLiteral("Host:"), txtHost);
     server->addRow(QStringLiteral("Port:"), txtPort);
@@ -128,8 +132,12 @@ void ConnectDialog::cmdOK_Click()
     RunCommand(QStringLiteral("ConnectDialog.cmdOK_Click()"), [this] {
         if (optFile->isChecked()) {
             const QString path = txtFile->text().trimmed();
-            // Only the embedded default is created on first start; any other missing file is an error.
-            m_session.OpenFile(path, QDir::cleanPath(path) == QDir::cleanPath(DefaultRepositoryPath()));
+            // Only the embedded default is created on first start, with the samples so that there
+            // is something to run at once; any other missing file is an error.
+            const bool isDefault = QDir::cleanPath(path) == QDir::cleanPath(DefaultRepositoryPath());
+            if (isDefault && !QFileInfo::exists(path))
+                SampleSet::CreateRepository(path);
+            m_session.OpenFile(path, isDefault);
             RememberFileRepository(path);
         } else {
             m_session.OpenServer(txtHost->text().trimmed(), txtPort->value(), txtDatabase->text().trimmed(),

@@ -13,6 +13,7 @@
 #include "repository/FileReplacement.h"
 #include "repository/PackageFile.h"
 #include "repository/RepositorySession.h"
+#include "samples/SampleSet.h"
 
 #include <QApplication>
 #include <QDir>
@@ -65,42 +66,73 @@ int Main(QApplication &app)
     return app.exec();
 }
 
-void NewDatabaseCommand(frmMain *main)
+static const char NewDatabaseTitle[] = "Enter DB name and DB path ...";
+
+// Where a new file repository goes; empty when cancelled or when the file there may not be replaced.
+static QString askNewDatabasePath()
 {
-    const QString title = QStringLiteral("Enter DB name and DB path ...");
+    const QString title = QString::fromLatin1(NewDatabaseTitle);
     const QString chosen = prompter().saveFile(title, QStringLiteral("Microsoft Access Database (*.mdb)|*.mdb"),
                                                QStringLiteral("*.mdb"), QString(), false);
     if (chosen.isEmpty())
-        return; // cancelled: nothing to say
-    // The new file is made before the session leaves the repository open now, so a failure
-    // leaves the console where it was and says why.
-    RunCommand(QStringLiteral("mnuNewDB_Click()"), [&] {
-        RepositorySession &session = App::session();
-        const QString path = WithMdbExtension(chosen);
-        // A repository or any file of another kind is never wiped; a package only when confirmed.
-        if (!MayReplaceWithNewFile(path, title))
-            return;
+        return QString();
+    const QString path = WithMdbExtension(chosen);
+    // A repository or any file of another kind is never wiped; a package only when confirmed.
+    return MayReplaceWithNewFile(path, title) ? path : QString();
+}
+
+// The program works on the new file repository at path from now on; the tree shows nodeKey.
+// Opening it comes first, so a failure leaves the console on the repository it had.
+static void switchToNewDatabase(frmMain *main, const QString &path, const QString &nodeKey)
+{
+    RepositorySession &session = App::session();
+    const QString previousPassword = session.DatabasePassword();
+    session.setDatabasePassword(QStringLiteral("quindale"));
+    try {
+        session.OpenFile(path);
+    } catch (...) {
+        session.setDatabasePassword(previousPassword);
+        throw;
+    }
+    SaveSetting(QStringLiteral("DB"), QStringLiteral("DBPath"), path);
+    SaveSetting(QStringLiteral("DB"), QStringLiteral("TipDB"), QStringLiteral("1"));
+    ConnectDialog::RememberFileRepository(path);
+    main->setPanelText(2, path);
+    // A file database has no login: a server's user name must not stay on show.
+    main->setPanelText(3, QString());
+    main->ClearViews();
+    main->LoadCateg(nodeKey);
+}
+
+void NewDatabaseCommand(frmMain *main)
+{
+    RunCommand(QStringLiteral("mnuNewDB_Click()"), [main] {
+        const QString path = askNewDatabasePath();
+        if (path.isEmpty())
+            return; // cancelled or refused: nothing more to say
         {
             FileReplacement file(path);
-            session.CreateDatabase(file.temporaryPath());
+            App::session().CreateDatabase(file.temporaryPath());
             file.commit();
         }
-        const QString previousPassword = session.DatabasePassword();
-        session.setDatabasePassword(QStringLiteral("quindale"));
-        try {
-            session.OpenFile(path);
-        } catch (...) {
-            session.setDatabasePassword(previousPassword);
-            throw;
+        switchToNewDatabase(main, path, QStringLiteral("c1"));
+    });
+}
+
+void NewSampleDatabaseCommand(frmMain *main)
+{
+    // Unlike an empty database, the samples can fail for reasons the user must hear of (the
+    // sales data cannot be written beside the file), so failures are reported.
+    RunCommand(QStringLiteral("mnuNewSampleDB_Click()"), [main] {
+        const QString path = askNewDatabasePath();
+        if (path.isEmpty())
+            return;
+        SampleSet::Created created;
+        {
+            BusyCursor busy;
+            created = SampleSet::CreateRepository(path);
         }
-        SaveSetting(QStringLiteral("DB"), QStringLiteral("DBPath"), path);
-        SaveSetting(QStringLiteral("DB"), QStringLiteral("TipDB"), QStringLiteral("1"));
-        ConnectDialog::RememberFileRepository(path);
-        main->setPanelText(2, path);
-        // A file database has no login: a server's user name must not stay on show.
-        main->setPanelText(3, QString());
-        main->ClearViews();
-        main->LoadCateg(QStringLiteral("c1"));
+        switchToNewDatabase(main, path, QStringLiteral("c%1").arg(created.category));
     });
 }
 

@@ -21,6 +21,9 @@ QString HelpFilePath();
 // File > New > Database: an empty file repository, and the program switched to it. A failure is
 // reported and leaves the program on the repository it had open.
 void NewDatabaseCommand(frmMain *main);
+// File > New > Sample database: a new file repository holding the sample set, the program
+// switched to it with the samples' category shown. Failures are reported.
+void NewSampleDatabaseCommand(frmMain *main);
 // File > Open DB: the connect dialog again; on success the main window reloads.
 void OpenDatabaseCommand(frmMain *main);
 // Help > About: the splash shown modally.

@@ -1,5 +1,7 @@
 #include "frmSplash.h"
 
+#include "repository/Version.h"
+
 #include <QEvent>
 #include <QLabel>
 #include <QTimer>
@@ -34,7 +36,7 @@ frmSplash::frmSplash(QWidget *parent) : QDialog(parent, Qt::SplashScreen | Qt::F
 
 QString frmSplash::VersionText()
 {
-    return QStringLiteral("Version %1.%2.%3").arg(VELMORA_VERSION_MAJOR).arg(VELMORA_VERSION_MINOR).arg(VELMORA_VERSION_PATCH);
+    return QStringLiteral("Version ") + VersionNumber();
 }
 
 void frmSplash::Timer1_Timer() { close(); }
