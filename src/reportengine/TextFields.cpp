@@ -7,30 +7,36 @@
 
 void AppendNumberText(QByteArray &out, double d)
 {
-    char buf[40];
+    char buf[48];
     if (d == 0) { // also -0, which Qt writes as "0"
         out += '0';
         return;
     }
-    if (std::isfinite(d)) {
-        if (std::fabs(d) < 1e15 && d == std::trunc(d)) {
-            const auto r = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(d));
-            out.append(buf, r.ptr - buf);
-            return;
-        }
-        // Both round the exact value to 15 digits, except where it lies exactly halfway: Qt rounds
-        // that up, std::to_chars to even. Only a value whose shortest form has 16 digits ending
-        // in 5 can lie there; those, and exponent forms, are left to Qt.
-        const auto shortest = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific);
+    const double a = std::fabs(d);
+    if (a < 1e15 && d == std::trunc(d)) {
+        const auto r = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(d));
+        out.append(buf, r.ptr - buf);
+        return;
+    }
+    if (a >= 1e-4 && a < 1e15) { // written without an exponent
+        // The shortest text that reads back as `d`: with at most 15 digits it is what rounding
+        // to 15 digits gives. Longer, both round the exact value to 15 digits, except where it
+        // lies exactly halfway: Qt rounds that up, std::to_chars to even. Only a value whose
+        // shortest text has 16 digits ending in 5 can lie there; Qt writes those.
+        auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed);
         int digits = 0;
         char last = 0;
-        for (const char *p = buf; p < shortest.ptr && *p != 'e'; ++p)
-            if (*p >= '0' && *p <= '9') {
+        for (const char *p = buf; p < r.ptr; ++p)
+            if (*p >= '0' && *p <= '9' && (digits > 0 || *p != '0')) {
                 ++digits;
                 last = *p;
             }
+        if (digits <= 15) {
+            out.append(buf, r.ptr - buf);
+            return;
+        }
         if (digits != 16 || last != '5') {
-            const auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 15);
+            r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 15);
             if (std::char_traits<char>::find(buf, r.ptr - buf, 'e') == nullptr) {
                 out.append(buf, r.ptr - buf);
                 return;
