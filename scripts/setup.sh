@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libqt6svg6-dev libgl-dev
-  libsqlite3-dev libxlsxwriter-dev
+  libsqlite3-dev libxlsxwriter-dev sqlite3
   postgresql python3-openpyxl
   desktop-file-utils appstream dpkg-dev file
 )

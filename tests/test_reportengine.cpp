@@ -8,6 +8,7 @@
 #include "reportengine/DataSourceConnection.h"
 #include "reportengine/ReportDefinition.h"
 #include "reportengine/ReportEngine.h"
+#include "reportengine/WallDateTime.h"
 #include "repository/AppError.h"
 #include "repository/Sql.h"
 #include "shell/AppState.h"
@@ -299,6 +300,146 @@ private Q_SLOTS:
                                                "East\t1\t1\t2024-03-02\ta b€\t9007199254740993\n"
                                                "O'Brien\t2\t4\t2024-03-03\ta b€\t9007199254740993\n"
                                                "North\t3\t10.5\t2024-01-31\ta b€\t9007199254740993\n"));
+    }
+
+    // Dates come out as the data states them in every time zone, the days and hours a zone skips
+    // at a clock change among them (Berlin has no 2024-03-31 02:30, Sao Paulo had no midnight on
+    // 1995-10-15); numbers come out with 15 digits as Qt writes them. Run through the command-line
+    // tool so that each zone is the process's own from its start.
+    void datesInAnyZone_data()
+    {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<QString>("zone");
+        for (const char *backend : {"sqlite", "postgres"})
+            for (const char *zone : {"UTC", "Europe/Berlin", "America/Sao_Paulo"})
+                QTest::addRow("%s %s", backend, zone) << QString::fromLatin1(backend) << QString::fromLatin1(zone);
+    }
+    void datesInAnyZone()
+    {
+        QFETCH(QString, backend);
+        QFETCH(QString, zone);
+        const QString tool = qEnvironmentVariable("VELMORA_TEST_BINARY_DIR") + QStringLiteral("/apps/velmora-report");
+        if (!QFileInfo::exists(tool))
+            QFAIL("velmora-report is not built");
+        FRESH(backend);
+        const bool pg = backend == QLatin1String("postgres");
+        struct Case {
+            const char *stored;   // as stored; a null pointer is NULL
+            bool typed;           // also a value of a date column
+            const char *text;     // the text report's field
+            QVariant cell;        // the workbook cell: a date as ISO text, or the text kept
+            double number;
+            const char *numberText;
+        };
+        auto date = [](const char *iso) { return QVariant(QVariantMap{{"date", QString::fromLatin1(iso)}}); };
+        const QList<Case> cases = {
+            {"2024-02-29", true, "2024-02-29", date("2024-02-29T00:00:00"), 0.1 + 0.2, "0.3"},
+            {"2023-02-29", false, "2023-02-29", "2023-02-29", 96074754706947.25, "96074754706947.3"},
+            {"1900-02-29", false, "1900-02-29", "1900-02-29", -0.0, "0"},
+            {"1899-12-31", true, "1899-12-31", QVariant(), 1e15, "1e+15"},
+            {"1900-01-01", true, "1900-01-01", date("1900-01-01T00:00:00"), 1.0 / 3, "0.333333333333333"},
+            {"1900-03-01", true, "1900-03-01", date("1900-03-01T00:00:00"), 1e-5, "1e-05"},
+            {"1904-01-01", true, "1904-01-01", date("1904-01-01T00:00:00"), 2.5, "2.5"},
+            {"1995-10-15", true, "1995-10-15", date("1995-10-15T00:00:00"), -123456.125, "-123456.125"},
+            {"2024-01-31T10:15:30.250", false, "2024-01-31 10:15:30", date("2024-01-31T10:15:30.250000"), 999999999999999,
+             "999999999999999"},
+            {"2024-01-31 24:00", false, "2024-02-01", date("2024-02-01T00:00:00"), 12345678.9, "12345678.9"},
+            {" 2024-01-31 ", false, "2024-01-31", date("2024-01-31T00:00:00"), 0, "0"},
+            {"2024-01-31T10:15:00+02:00", false, "2024-01-31 10:15:00", date("2024-01-31T10:15:00"), 0, "0"},
+            {"2024-03-31 02:30:00", false, "2024-03-31 02:30:00", date("2024-03-31T02:30:00"), 0, "0"},
+            {"2024-1-5 9:05:00", false, "2024-1-5 9:05:00", "2024-1-5 9:05:00", 0, "0"},
+            {"2024/01/31", false, "2024-01-31", date("2024-01-31T00:00:00"), 0, "0"},
+            {"soon", false, "soon", "soon", 0, "0"},
+            {nullptr, true, "", QVariant::fromValue(nullptr), 0, "0"},
+        };
+        const QString ddl = QStringLiteral("Create Table Dates (Ord integer, D %1, N double precision)");
+        auto fill = [&](const QSqlDatabase &db) {
+            Sql::exec(db, ddl.arg(pg ? QStringLiteral("date") : QStringLiteral("text")));
+            for (int i = 0; i < cases.size(); ++i)
+                if (!pg || cases[i].typed)
+                    Sql::exec(db, QStringLiteral("Insert Into Dates Values (?, ?, ?)"),
+                              {i, cases[i].stored ? QVariant(QString::fromLatin1(cases[i].stored)) : QVariant(),
+                               cases[i].number});
+        };
+        QString source;
+        if (pg) {
+            fill(repo());
+            source = postgresUri(repo());
+        } else {
+            const QString path = QDir(work).filePath(QStringLiteral("dates.db"));
+            {
+                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fixture"));
+                db.setDatabaseName(path);
+                db.open();
+                fill(db);
+                db.close();
+            }
+            QSqlDatabase::removeDatabase(QStringLiteral("fixture"));
+            source = QStringLiteral("sqlite:") + path;
+        }
+        const int ds = addDataSource(repo(), QStringLiteral("D"), source);
+        Report r;
+        r.dataSource = ds;
+        r.columns = {{"D", 3}, {"N", 2}};
+        r.sql = QStringLiteral("Select D As \"D\", N As \"N\" From Dates Order By Ord");
+        r.filePath = QDir(work).filePath(QStringLiteral("dates.xlsx"));
+        const int workbookId = addReport(repo(), r);
+        r.version = QStringLiteral("Text");
+        r.filePath = QDir(work).filePath(QStringLiteral("dates.txt"));
+        const int textId = addReport(repo(), r);
+
+        const QString repoArg = pg ? postgresUri(repo()) : session.DatabasePath();
+        for (int id : {workbookId, textId}) {
+            QProcess p;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("TZ"), zone);
+            p.setProcessEnvironment(env);
+            p.start(tool, {"--repository", repoArg, "--report", QString::number(id)});
+            QVERIFY(p.waitForFinished(60000));
+            QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+        }
+
+        QString expected = QStringLiteral("D\tN\n");
+        QVariantList cells;
+        for (const Case &c : cases) {
+            if (pg && !c.typed)
+                continue;
+            expected += QString::fromUtf8(c.text) + QLatin1Char('\t') + QString::fromLatin1(c.numberText) + QLatin1Char('\n');
+            QCOMPARE(QString::number(c.number, 'g', 15), QString::fromLatin1(c.numberText));
+            cells << c.cell;
+        }
+        QCOMPARE(readText(r.filePath).split(QLatin1Char('\n')), expected.split(QLatin1Char('\n')));
+        QString error;
+        const QVariantList rows = readWorkbook(QDir(work).filePath(QStringLiteral("dates.xlsx")), &error)["rows"].toList();
+        QVERIFY2(!rows.isEmpty(), qPrintable(error));
+        QCOMPARE(rows.size(), cells.size() + 1);
+        for (int i = 0; i < cells.size(); ++i)
+            if (cells[i].isValid()) // Excel has no day before 1900-01-01: 1899-12-31 is its day 0
+                QCOMPARE(rows[i + 1].toList()[0], cells[i]);
+    }
+
+    // Every day of four centuries, with and without a time, reads as Qt's own ISO reader reads it
+    // in UTC; days that do not exist are no dates.
+    void dateTextSweep()
+    {
+        const QStringList times = {QString(), QStringLiteral("T00:00:00"), QStringLiteral(" 23:59:59.999"),
+                                   QStringLiteral(" 07:08"), QStringLiteral("T12:00:00.5")};
+        for (QDate d(1800, 1, 1); d.year() < 2200; d = d.addDays(1)) {
+            for (const QString &time : times) {
+                const QString text = d.toString(Qt::ISODate) + time;
+                const QDateTime qt = time.isEmpty() ? QDateTime(d, QTime(0, 0), Qt::UTC)
+                                                    : QDateTime::fromString(text + u'Z', Qt::ISODate);
+                WallDateTime w;
+                if (!ParseWallDateTime(text, w) || QDate(w.year, w.month, w.day) != qt.date()
+                    || QTime(w.hour, w.minute, w.second, w.msec) != qt.time())
+                    QFAIL(qPrintable(text));
+            }
+        }
+        for (const char *text : {"2023-02-29", "1900-02-29", "2100-02-29", "2024-04-31", "2024-13-01", "2024-00-10",
+                                 "0000-01-01", "2024-01-00", "20240131", "2024-01", ""}) {
+            WallDateTime w;
+            QVERIFY2(!ParseWallDateTime(QString::fromLatin1(text), w), text);
+        }
     }
 
     // Answers are bound, never pasted: quotes and injection attempts are just values.

@@ -1,5 +1,7 @@
 #include "ReportWriter.h"
 
+#include "TextFields.h"
+#include "WallDateTime.h"
 #include "repository/AppError.h"
 
 #include <QDateTime>
@@ -11,6 +13,7 @@
 
 #include <xlsxwriter.h>
 
+#include <charconv>
 #include <memory>
 
 namespace {
@@ -22,8 +25,8 @@ enum class CellKind { Blank, Number, Date, DateTime, Text, Bool };
 struct Cell {
     CellKind kind = CellKind::Blank;
     double number = 0;
-    QDateTime dateTime;
-    QString text;
+    WallDateTime when;
+    QString text; // a Text cell's text; for a date read from text, that text
 };
 
 struct ColumnPlan {
@@ -62,20 +65,6 @@ QList<ColumnPlan> planColumns(const ReportDefinition &def, const QSqlRecord &rec
     return plan;
 }
 
-QDateTime parseDateTime(const QString &s)
-{
-    const QString t = s.trimmed();
-    QDateTime dt = QDateTime::fromString(t, Qt::ISODate);
-    if (!dt.isValid())
-        dt = QDateTime::fromString(t, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    if (!dt.isValid()) {
-        const QDate d = QDate::fromString(t, Qt::ISODate);
-        if (d.isValid())
-            dt = QDateTime(d, QTime(0, 0));
-    }
-    return dt;
-}
-
 Cell toCell(const QVariant &v, int forced)
 {
     Cell c;
@@ -98,14 +87,22 @@ Cell toCell(const QVariant &v, int forced)
         break; // not a number: kept as the text it is
     }
     case ReportColumnDef::Date: {
-        QDateTime dt = id == QMetaType::QDate ? QDateTime(v.toDate(), QTime(0, 0))
-                     : id == QMetaType::QDateTime ? v.toDateTime()
-                                                  : parseDateTime(v.toString());
-        if (dt.isValid()) {
-            c.kind = dt.time() == QTime(0, 0) ? CellKind::Date : CellKind::DateTime;
-            c.dateTime = dt;
+        bool ok = false;
+        if (id == QMetaType::QDate) {
+            c.when = WallDateTime::fromDate(v.toDate());
+            ok = c.when.valid;
+        } else if (id == QMetaType::QDateTime) {
+            c.when = WallDateTime::fromDateTime(v.toDateTime());
+            ok = c.when.valid;
+        } else {
+            c.text = v.toString();
+            ok = ParseWallDateTime(c.text, c.when);
+        }
+        if (ok) {
+            c.kind = c.when.hasTime() ? CellKind::DateTime : CellKind::Date;
             return c;
         }
+        c.text.clear();
         break;
     }
     default:
@@ -129,11 +126,11 @@ Cell toCell(const QVariant &v, int forced)
         return c;
     case QMetaType::QDate:
         c.kind = CellKind::Date;
-        c.dateTime = QDateTime(v.toDate(), QTime(0, 0));
+        c.when = WallDateTime::fromDate(v.toDate());
         return c;
     case QMetaType::QDateTime:
-        c.dateTime = v.toDateTime();
-        c.kind = c.dateTime.time() == QTime(0, 0) ? CellKind::Date : CellKind::DateTime;
+        c.when = WallDateTime::fromDateTime(v.toDateTime());
+        c.kind = c.when.hasTime() ? CellKind::DateTime : CellKind::Date;
         return c;
     default:
         c.kind = CellKind::Text;
@@ -142,27 +139,32 @@ Cell toCell(const QVariant &v, int forced)
     }
 }
 
-QString cellText(const Cell &c)
+// The field of a text report; a date read from text that is already in the written form is
+// copied as it is.
+void appendCellText(QByteArray &out, const Cell &c)
 {
     switch (c.kind) {
     case CellKind::Blank:
-        return QString();
+        return;
     case CellKind::Number:
-        return QString::number(c.number, 'g', 15);
+        AppendNumberText(out, c.number);
+        return;
     case CellKind::Bool:
-        return c.number != 0 ? QStringLiteral("1") : QStringLiteral("0");
+        out += c.number != 0 ? '1' : '0';
+        return;
     case CellKind::Date:
-        return c.dateTime.date().toString(Qt::ISODate);
-    case CellKind::DateTime:
-        return c.dateTime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    case CellKind::Text:
-        break;
+    case CellKind::DateTime: {
+        const QStringView source = QStringView(c.text).trimmed();
+        if (IsWallDateTimeText(source, c.when))
+            AppendFieldText(out, source);
+        else
+            c.when.appendText(out);
+        return;
     }
-    QString t = c.text;
-    for (QChar &ch : t)
-        if (ch == QLatin1Char('\t') || ch == QLatin1Char('\n') || ch == QLatin1Char('\r'))
-            ch = QLatin1Char(' ');
-    return t;
+    case CellKind::Text:
+        AppendFieldText(out, c.text);
+        return;
+    }
 }
 
 void checkQuery(const QSqlQuery &query)
@@ -212,12 +214,24 @@ struct WorkbookCloser {
     }
 };
 
+[[noreturn]] void fail(lxw_error e, const QString &what)
+{
+    throw AppError(ErrorNumber::Generic,
+                   QStringLiteral("The workbook could not be written (%1): %2").arg(what, QString::fromUtf8(lxw_strerror(e))));
+}
+
 void check(lxw_error e, const QString &what)
 {
     if (e != LXW_NO_ERROR)
-        throw AppError(ErrorNumber::Generic,
-                       QStringLiteral("The workbook could not be written (%1): %2")
-                           .arg(what, QString::fromUtf8(lxw_strerror(e))));
+        fail(e, what);
+}
+
+// `text` as UTF-8 in `buffer`, which is kept from cell to cell so that a cell costs no allocation.
+const char *utf8(QByteArray &buffer, QStringView text)
+{
+    buffer.resize(0); // keeps its room
+    AppendUtf8(buffer, text);
+    return buffer.constData();
 }
 
 } // namespace
@@ -314,6 +328,7 @@ qint64 WriteWorkbook(const QString &path, const ReportDefinition &def, QSqlQuery
         anySum = anySum || p.def.autoSum;
     qint64 rows = 0;
     const lxw_row_t lastAllowed = LXW_ROW_MAX - 1 - (anySum ? 1 : 0);
+    QByteArray cellBytes;
     while (query.next()) {
         if (row > lastAllowed)
             throw AppError(ErrorNumber::InvalidArgument,
@@ -334,19 +349,17 @@ qint64 WriteWorkbook(const QString &path, const ReportDefinition &def, QSqlQuery
                 break;
             case CellKind::Date:
             case CellKind::DateTime: {
-                const QDate d = cell.dateTime.date();
-                const QTime t = cell.dateTime.time();
-                lxw_datetime dt{d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second() + t.msec() / 1000.0};
+                const WallDateTime &w = cell.when;
+                lxw_datetime dt{w.year, w.month, w.day, w.hour, w.minute, w.second + w.msec / 1000.0};
                 e = worksheet_write_datetime(ws, row, c, &dt, cell.kind == CellKind::Date ? date : dateTime);
                 break;
             }
-            case CellKind::Text: {
-                const QString text = cell.text.size() > MaxCellText ? cell.text.left(MaxCellText) : cell.text;
-                e = worksheet_write_string(ws, row, c, text.toUtf8().constData(), plain);
+            case CellKind::Text:
+                e = worksheet_write_string(ws, row, c, utf8(cellBytes, QStringView(cell.text).left(MaxCellText)), plain);
                 break;
             }
-            }
-            check(e, QStringLiteral("row %1").arg(rows + 1));
+            if (e != LXW_NO_ERROR)
+                fail(e, QStringLiteral("row %1").arg(rows + 1));
         }
         ++row;
         ++rows;
@@ -390,42 +403,55 @@ qint64 WriteTextFile(const QString &path, const ReportDefinition &def, QSqlQuery
 {
     const QList<ColumnPlan> plan = planColumns(def, query.record());
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         throw AppError(ErrorNumber::Generic,
                        QStringLiteral("The file '%1' cannot be written: %2").arg(path, file.errorString()));
     QList<int> shown;
     for (int c = 0; c < plan.size(); ++c)
         if (!plan[c].def.hide)
             shown << c;
-    auto writeLine = [&](const QStringList &fields) {
-        QByteArray line = fields.join(QLatin1Char('\t')).toUtf8();
-        line += '\n';
-        if (file.write(line) != line.size())
+    constexpr qsizetype Chunk = 1 << 16;
+    QByteArray buffer;
+    buffer.reserve(Chunk + 4096);
+    auto flush = [&] {
+        if (file.write(buffer) != buffer.size())
             throw AppError(ErrorNumber::Generic,
                            QStringLiteral("The file '%1' cannot be written: %2").arg(path, file.errorString()));
+        buffer.resize(0);
     };
-    QStringList fields;
-    for (int c : shown)
-        fields << cellText(Cell{CellKind::Text, 0, {}, plan[c].header});
-    writeLine(fields);
+    for (int i = 0; i < shown.size(); ++i) {
+        if (i > 0)
+            buffer += '\t';
+        AppendFieldText(buffer, plan[shown[i]].header);
+    }
+    buffer += '\n';
     qint64 rows = 0;
+    char digits[24];
     while (query.next()) {
-        fields.clear();
-        for (int c : shown) {
+        for (int i = 0; i < shown.size(); ++i) {
+            if (i > 0)
+                buffer += '\t';
+            const int c = shown[i];
             const QVariant v = query.value(c);
             const int id = v.typeId();
             // Whole numbers keep every digit (a double would round ids beyond 2^53).
             if (plan[c].def.type == ReportColumnDef::Auto && !v.isNull()
-                && (id == QMetaType::LongLong || id == QMetaType::ULongLong || id == QMetaType::Int))
-                fields << v.toString();
-            else
-                fields << cellText(toCell(v, plan[c].def.type));
+                && (id == QMetaType::LongLong || id == QMetaType::ULongLong || id == QMetaType::Int)) {
+                const auto r = id == QMetaType::ULongLong ? std::to_chars(digits, digits + sizeof digits, v.toULongLong())
+                                                          : std::to_chars(digits, digits + sizeof digits, v.toLongLong());
+                buffer.append(digits, r.ptr - digits);
+            } else {
+                appendCellText(buffer, toCell(v, plan[c].def.type));
+            }
         }
-        writeLine(fields);
+        buffer += '\n';
+        if (buffer.size() >= Chunk)
+            flush();
         ++rows;
     }
     checkQuery(query);
-    if (!file.flush() || file.error() != QFileDevice::NoError)
+    flush();
+    if (file.error() != QFileDevice::NoError)
         throw AppError(ErrorNumber::Generic,
                        QStringLiteral("The file '%1' cannot be written: %2").arg(path, file.errorString()));
     file.close();
