@@ -1,6 +1,7 @@
 #include "ImportRunInternal.h"
 
 #include <QSet>
+#include <QSqlQuery>
 
 // ---- macros and references
 
@@ -62,8 +63,13 @@ void ImportRun::ImportMacros()
                         chosen.insert(id);
                         macrosUsed << id;
                     }
-        if (chosen.isEmpty())
-            return;
+        // A macro that a synchronised report brings replaces the body of its namesake; other
+        // namesakes are reused as they are.
+        QSet<int> replacing;
+        for (int report : std::as_const(m_synced))
+            for (int id : IMP_GetAllReferences(report))
+                if (chosen.contains(id))
+                    replacing.insert(id);
 
         // After gathering, a failing row of macros for reports is skipped and the step goes on;
         // with picked macros the first failure ends the step.
@@ -76,16 +82,69 @@ void ImportRun::ImportMacros()
             }
         };
 
+        // Macro categories are unique by name, macros by category and name.
+        QHash<QString, int> categoriesByName;
+        guarded([&] {
+            QSqlQuery q = Sql::exec(m_db, QStringLiteral("Select IdCateg, Denumire From ZAT_CategMacros Order By IdCateg"));
+            while (q.next())
+                if (!q.value(1).isNull() && !categoriesByName.contains(q.value(1).toString()))
+                    categoriesByName.insert(q.value(1).toString(), q.value(0).toInt());
+            return 0;
+        });
+        QHash<int, QHash<QString, int>> macrosByCategory; // destination category -> name -> macro
+        const auto macrosOf = [&](int categ) -> QHash<QString, int> & {
+            auto it = macrosByCategory.find(categ);
+            if (it == macrosByCategory.end()) {
+                it = macrosByCategory.insert(categ, {});
+                QHash<QString, int> &names = *it;
+                guarded([&] {
+                    QSqlQuery q = Sql::exec(m_db, QStringLiteral("Select IdMacro, MacroName From ZAT_Macros Where IdCateg = %1 "
+                                                                 "Order By IdMacro").arg(categ));
+                    while (q.next())
+                        if (!names.contains(q.value(1).toString()))
+                            names.insert(q.value(1).toString(), q.value(0).toInt());
+                    return 0;
+                });
+            }
+            return *it;
+        };
+        QHash<int, QString> packageCategoryNames;
+        for (const Rec &c : p.macroCategories)
+            if (!packageCategoryNames.contains(idOf(c, "IdCateg")))
+                packageCategoryNames.insert(idOf(c, "IdCateg"), txt(c, "Denumire").toString());
+        QHash<int, const Rec *> packageMacros;
+        for (const Rec &m : p.macros)
+            if (!packageMacros.contains(idOf(m, "IdMacro")))
+                packageMacros.insert(idOf(m, "IdMacro"), &m);
+        // The repository's namesake of a package macro that this run does not import; 0 = none.
+        const auto namesake = [&](int packageMacro) {
+            if (macroMap.contains(packageMacro))
+                return macroMap.value(packageMacro);
+            const Rec *m = packageMacros.value(packageMacro);
+            const int categ = m ? categoriesByName.value(packageCategoryNames.value(idOf(*m, "IdCateg")), 0) : 0;
+            return categ == 0 ? 0 : macrosOf(categ).value(txt(*m, "MacroName").toString(), 0);
+        };
+
         QSet<int> categories;
-        for (int id : chosen)
+        for (int id : std::as_const(chosen))
             if (p.macroCategOf.contains(id))
                 categories.insert(p.macroCategOf.value(id));
         for (const Rec &c : p.macroCategories) {
             const int id = idOf(c, "IdCateg");
             if (!categories.contains(id) || macroCategMap.contains(id))
                 continue;
-            attempt([&] { macroCategMap.insert(id, add("ZAT_CategMacros", "IdCateg", {{u"Denumire"_s, txt(c, "Denumire")}})); });
+            attempt([&] {
+                const QString name = txt(c, "Denumire").toString();
+                int dest = categoriesByName.value(name);
+                if (dest == 0) {
+                    dest = add("ZAT_CategMacros", "IdCateg", {{u"Denumire"_s, name}});
+                    categoriesByName.insert(name, dest);
+                    macrosByCategory.insert(dest, {});
+                }
+                macroCategMap.insert(id, dest);
+            });
         }
+        QSet<int> fresh, replaced; // destination macros added, and those whose body was replaced
         for (const Rec &m : p.macros) {
             const int id = idOf(m, "IdMacro");
             if (!chosen.contains(id) || macroMap.contains(id))
@@ -94,53 +153,106 @@ void ImportRun::ImportMacros()
                 const int categ = idOf(m, "IdCateg");
                 if (!macroCategMap.contains(categ))
                     throw packageError(QStringLiteral("The category %1 of macro %2 is not in the package.").arg(categ).arg(id));
-                macroMap.insert(id, add("ZAT_Macros", "IdMacro",
-                                        {{u"IdCateg"_s, macroCategMap.value(categ)}, {u"MacroName"_s, txt(m, "MacroName")},
-                                         {u"Body"_s, txt(m, "Body")}}));
+                const int destCateg = macroCategMap.value(categ);
+                const QString name = txt(m, "MacroName").toString();
+                int dest = macrosOf(destCateg).value(name);
+                if (dest == 0) {
+                    dest = add("ZAT_Macros", "IdMacro",
+                               {{u"IdCateg"_s, destCateg}, {u"MacroName"_s, name}, {u"Body"_s, txt(m, "Body")}});
+                    macrosOf(destCateg).insert(name, dest);
+                    fresh.insert(dest);
+                } else if (replacing.contains(id) && !replaced.contains(dest)) {
+                    guarded([&] {
+                        Sql::update(m_db, "ZAT_Macros", {{u"Body"_s, txt(m, "Body")}}, "IdMacro", dest);
+                        return 0;
+                    });
+                    replaced.insert(dest);
+                }
+                macroMap.insert(id, dest);
             });
         }
 
-        // A reference is saved only with both ends translated; one whose other end was not
-        // imported is left out.
+        // A reference is saved only with both ends translated; one whose other end is neither
+        // imported nor already in the repository is left out.
         int leftOut = 0;
+        QSet<QPair<int, int>> saved;
         for (const Rec &ref : p.macroRefs) {
             const int from = idOf(ref, "IdSource"), to = idOf(ref, "IdMacro");
             if (!chosen.contains(from) && !chosen.contains(to))
                 continue;
-            if (!macroMap.contains(from) || !macroMap.contains(to)) {
+            const int destFrom = namesake(from), destTo = namesake(to);
+            if (destFrom == 0 || destTo == 0) {
                 ++leftOut;
                 continue;
             }
-            attempt([&] {
-                add("ZAT_References", "IdReference",
-                    {{u"IdSource"_s, macroMap.value(from)}, {u"IdMacro"_s, macroMap.value(to)}, {u"Tip"_s, "m"}});
-            });
+            const QPair<int, int> pair(destFrom, destTo);
+            if (saved.contains(pair))
+                continue;
+            saved.insert(pair);
+            // Between two macros the repository had, it may be there already.
+            if (!fresh.contains(destFrom) && !fresh.contains(destTo)
+                && guarded([&] {
+                       return Sql::scalar(m_db, QStringLiteral("Select count(*) From ZAT_References Where Tip = 'm' "
+                                                               "And IdSource = %1 And IdMacro = %2").arg(destFrom).arg(destTo)).toInt();
+                   }) > 0)
+                continue;
+            attempt([&] { add("ZAT_References", "IdReference", {{u"IdSource"_s, destFrom}, {u"IdMacro"_s, destTo}, {u"Tip"_s, "m"}}); });
         }
+        // A replaced macro and a synchronised report end with the references of the new version:
+        // those it dropped go, the ones it kept keep their rows.
+        const auto dropOthers = [&](const QString &tip, int source, const QSet<int> &kept) {
+            attempt([&] {
+                guarded([&] {
+                    QList<int> gone;
+                    QSqlQuery q = Sql::exec(m_db, QStringLiteral("Select IdReference, IdMacro From ZAT_References Where Tip = ? "
+                                                                 "And IdSource = %1").arg(source), {tip});
+                    while (q.next())
+                        if (!kept.contains(q.value(1).toInt()))
+                            gone << q.value(0).toInt();
+                    if (!gone.isEmpty())
+                        Sql::exec(m_db, QStringLiteral("Delete From ZAT_References Where IdReference ") + Sql::idList(gone));
+                    return 0;
+                });
+            });
+        };
+        QHash<int, QSet<int>> usedBy;
+        for (const QPair<int, int> &pair : std::as_const(saved))
+            usedBy[pair.first].insert(pair.second);
+        for (int dest : std::as_const(replaced))
+            dropOthers(QStringLiteral("m"), dest, usedBy.value(dest));
         for (int report : m_opt.reportIds) {
-            bool cleared = !m_opt.syncPairs.contains(report);
+            if (!reportMap.contains(report)) // a partner held by another user stays as it is
+                continue;
+            const int destReport = reportMap.value(report);
+            const bool synced = m_synced.contains(report);
+            QSet<int> existing;
+            if (synced)
+                guarded([&] {
+                    QSqlQuery q = Sql::exec(m_db, QStringLiteral("Select IdMacro From ZAT_References Where Tip = 'r' And IdSource = %1")
+                                                      .arg(destReport));
+                    while (q.next())
+                        existing.insert(q.value(0).toInt());
+                    return 0;
+                });
+            QSet<int> done;
             for (const Rec &ref : p.reportRefsBySource.value(report)) {
                 const int to = idOf(ref, "IdMacro");
-                if (!chosen.contains(to))
-                    continue;
-                if (!macroMap.contains(to) || !reportMap.contains(report)) {
+                const int destMacro = chosen.contains(to) ? macroMap.value(to) : namesake(to);
+                if (destMacro == 0) {
                     ++leftOut;
                     continue;
                 }
-                const int destReport = reportMap.value(report);
-                if (!cleared) {
-                    // A synchronised report's references are replaced, not piled up.
-                    attempt([&] {
-                        guarded([&] {
-                            Sql::exec(m_db, QStringLiteral("Delete From ZAT_References Where Tip = 'r' And IdSource = %1").arg(destReport));
-                            return 0;
-                        });
-                    });
-                    cleared = true;
-                }
+                if (done.contains(destMacro))
+                    continue;
+                done.insert(destMacro);
+                if (existing.contains(destMacro))
+                    continue;
                 attempt([&] {
-                    add("ZAT_References", "IdReference", {{u"IdSource"_s, destReport}, {u"IdMacro"_s, macroMap.value(to)}, {u"Tip"_s, "r"}});
+                    add("ZAT_References", "IdReference", {{u"IdSource"_s, destReport}, {u"IdMacro"_s, destMacro}, {u"Tip"_s, "r"}});
                 });
             }
+            if (synced)
+                dropOthers(QStringLiteral("r"), destReport, done);
         }
         if (leftOut > 0 && !forReports && m_warning)
             m_warning(AppError(ErrorNumber::Generic,

@@ -61,6 +61,14 @@ void ImportRun::loadPackage(const QSqlDatabase &package)
             p.reportRefsBySource[idOf(r, "IdSource")] << r;
         }
     }
+    if (m_opt.folders && !ticked.isEmpty()) {
+        for (const Rec &r : readAll(package, QStringLiteral("Select * From ZAT_Category Order By IdCateg")))
+            if (!p.categories.contains(idOf(r, "IdCateg")))
+                p.categories.insert(idOf(r, "IdCateg"), r);
+        for (const Rec &r : readAll(package, QStringLiteral("Select * From ZAT_Sort Where ItemType = 'c' Order By IdSort")))
+            if (!p.categorySortNr.contains(idOf(r, "IdItem")))
+                p.categorySortNr.insert(idOf(r, "IdItem"), num(r, "SortNr"));
+    }
     if (m_opt.roles || m_opt.users) {
         p.roles = readAll(package, QStringLiteral("Select * From ZAT_Role Order By IdRole"));
         p.roleReports = readAll(package, QStringLiteral("Select * From ZAT_Role_Report Order By IdLeg"));
@@ -108,7 +116,6 @@ void ImportRun::validate()
     QSet<int> packageRoles;
     for (const Rec &r : p.roles)
         packageRoles.insert(idOf(r, "IdRole"));
-    QSet<int> importedRoles;
     if (m_opt.roles) {
         for (const Rec &g : p.roleReports) {
             if (!ticked.contains(idOf(g, "IdReport")))
@@ -117,7 +124,6 @@ void ImportRun::validate()
                 throw packageError(QStringLiteral("The package grants report %1 to role %2, which it does not hold.")
                                        .arg(idOf(g, "IdReport"))
                                        .arg(idOf(g, "IdRole")));
-            importedRoles.insert(idOf(g, "IdRole"));
         }
     }
     if (m_opt.users) {
@@ -136,16 +142,22 @@ void ImportRun::validate()
                 throw packageError(QStringLiteral("The package gives role %1 to user %2, which it does not hold.")
                                        .arg(idOf(ur, "IdRole"))
                                        .arg(idOf(ur, "IdUserApp")));
-            const int role = idOf(ur, "IdRole");
-            if (importedRoles.contains(role))
-                continue;
-            const int count = Sql::scalar(m_db, QStringLiteral("Select count(*) From ZAT_Role Where IdRole = %1").arg(role)).toInt();
-            if (count > 0)
-                throw AppError(ErrorNumber::InvalidArgument,
-                               QStringLiteral("User %1 holds role %2, which exists in the repository but is not imported "
-                                              "with this run; import security roles with the reports granted to it.")
-                                   .arg(idOf(ur, "IdUserApp"))
-                                   .arg(role));
         }
     }
+}
+
+QDateTime packageDate(const QVariant &value)
+{
+    QDateTime d = Sql::toDateTime(value);
+    if (d.isValid() || value.isNull())
+        return d;
+    // Month/day/year, with or without leading zeros, optionally followed by a time of day.
+    const QString s = value.toString().simplified();
+    for (const char *format : {"M/d/yyyy", "M/d/yyyy H:mm:ss", "M/d/yyyy H:mm", "M/d/yyyy h:mm:ss AP", "M/d/yyyy h:mm AP",
+                               "yyyy-MM-ddTHH:mm:ss", "yyyy-MM-dd HH:mm", "yyyy-MM-dd"}) {
+        d = QDateTime::fromString(s, QLatin1String(format));
+        if (d.isValid())
+            return d;
+    }
+    return {};
 }

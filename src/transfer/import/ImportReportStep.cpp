@@ -2,6 +2,7 @@
 #include "SyncPairing.h"
 
 #include <QSqlQuery>
+#include <algorithm>
 
 // ---- one report
 
@@ -26,13 +27,26 @@ int ImportRun::ImportReport(int sourceId)
         {u"Modified"_s, date(r, "Modified")}, {u"Description"_s, txt(r, "Description")}, {u"Macro"_s, txt(r, "Macro")},
         {u"IsDeleted"_s, flag(r, "IsDeleted")}};
     if (sync) {
+        if (heldByOther(sourceId, destId))
+            return 0;
+        m_synced.insert(sourceId);
         guarded([&] { Sql::update(m_db, "ZAT_Report", row, "IdReport", destId); return 0; });
     } else {
-        row << qMakePair(QStringLiteral("IdCateg"), QVariant(m_opt.idCategDest))
+        // The package's code keeps the report pairable with its origin, unless the repository
+        // already has a report with that code (a second import of the same package).
+        const QString packageCode = txt(r, "SyncronizeCode").toString().trimmed();
+        const bool takeCode = packageCode.size() == 50
+            && std::all_of(packageCode.cbegin(), packageCode.cend(), [](QChar c) { return c.isDigit() && c.unicode() < 128; })
+            && !m_takenCodes.contains(packageCode);
+        row << qMakePair(QStringLiteral("IdCateg"),
+                         QVariant(m_opt.folders ? folderFor(idOf(r, "IdCateg")) : m_opt.idCategDest))
             << qMakePair(QStringLiteral("ShowDeleted"), QVariant(flag(r, "ShowDeleted")))
             << qMakePair(QStringLiteral("DelExSheet"), QVariant(flag(r, "DelExSheet")))
-            << qMakePair(QStringLiteral("DestinationFileAtRuntime"), QVariant(flag(r, "DestinationFileAtRuntime")));
+            << qMakePair(QStringLiteral("DestinationFileAtRuntime"), QVariant(flag(r, "DestinationFileAtRuntime")))
+            << qMakePair(QStringLiteral("SyncronizeCode"), takeCode ? QVariant(packageCode) : QVariant(QMetaType(QMetaType::QString)));
         destId = add("ZAT_Report", "IdReport", row);
+        if (takeCode)
+            m_takenCodes.insert(packageCode);
     }
 
     if (p.settings.contains(sourceId)) {
@@ -117,7 +131,19 @@ int ImportRun::ImportReport(int sourceId)
                 }
                 return f;
             });
-            if (found.view != 0) {
+            // A view another report also reads is copied first: the other report keeps its SQL.
+            const bool shared = found.view != 0 && guarded([&] {
+                return Sql::scalar(m_db, QStringLiteral("Select count(*) From ZAT_ReportDS Where IdSQLView = %1 "
+                                                        "And IdReport <> %2").arg(found.view).arg(destId)).toInt() > 0;
+            });
+            if (shared) {
+                viewId = add("ZAT_SQLViews", "IdSQLView", values);
+                guarded([&] {
+                    Sql::exec(m_db, QStringLiteral("Update ZAT_ReportDS Set IdSQLView = %1 Where IdReport = %2 And IdSQLView = %3")
+                                        .arg(viewId).arg(destId).arg(found.view));
+                    return 0;
+                });
+            } else if (found.view != 0) {
                 guarded([&] { Sql::update(m_db, "ZAT_SQLViews", values, "IdSQLView", found.view); return 0; });
             } else {
                 // The partner had no view: the new one is linked, or it would be unreachable.
@@ -142,4 +168,78 @@ int ImportRun::ImportReport(int sourceId)
                 {{u"ItemType"_s, "e"}, {u"IdItem"_s, destId}, {u"SortNr"_s, num(p.sortRows[sourceId], "SortNr")}});
     }
     return destId;
+}
+
+// A partner that another user holds checked out is left as it is and named in the outcome.
+bool ImportRun::heldByOther(int sourceId, int destId)
+{
+    struct Holder { int id = 0; QString report, who; };
+    const Holder h = guarded([&] {
+        Holder found;
+        QSqlQuery q = Sql::exec(m_db, QStringLiteral("Select r.Name, r.IdUserAppCheckOut, u.%1 As Login, u.UserFName, u.UserLName "
+                                                     "From ZAT_Report r Left Join ZAT_UserApp u On u.IdUserApp = r.IdUserAppCheckOut "
+                                                     "Where r.IdReport = %2").arg(Sql::userColumn()).arg(destId));
+        if (q.next()) {
+            found.id = Sql::integer(q, "IdUserAppCheckOut");
+            found.report = Sql::text(q, "Name");
+            const QString full = (Sql::text(q, "UserFName") + QLatin1Char(' ') + Sql::text(q, "UserLName")).trimmed();
+            found.who = Sql::text(q, "Login");
+            if (!full.isEmpty() && full != found.who)
+                found.who += QStringLiteral(" (") + full + QLatin1Char(')');
+            if (found.who.isEmpty())
+                found.who = QStringLiteral("user %1").arg(found.id);
+        }
+        return found;
+    });
+    if (h.id == 0 || h.id == m_opt.currentUserId)
+        return false;
+    heldReports << HeldReport{sourceId, destId, h.report, h.who};
+    return true;
+}
+
+QString ImportRun::heldText(const HeldReport &held)
+{
+    return QStringLiteral("The report '%1' (%2) is checked out by %3 and was left unchanged.")
+        .arg(held.name)
+        .arg(held.destinationId)
+        .arg(held.holder);
+}
+
+// The package's folder chain of a new report, recreated under the destination category; a
+// folder of the same name under the same parent is reused.
+int ImportRun::folderFor(int packageCategory)
+{
+    const Package &p = *m_pkg;
+    QList<int> chain;
+    QSet<int> seen;
+    for (int c = packageCategory; c > 2 && p.categories.contains(c) && !seen.contains(c);
+         c = idOf(p.categories[c], "IdParent")) {
+        seen.insert(c);
+        if (categoryMap.contains(c))
+            break;
+        chain.prepend(c);
+    }
+    int parent = chain.isEmpty() || !categoryMap.contains(idOf(p.categories[chain.first()], "IdParent"))
+        ? m_opt.idCategDest
+        : categoryMap.value(idOf(p.categories[chain.first()], "IdParent"));
+    if (chain.isEmpty())
+        return categoryMap.value(packageCategory, m_opt.idCategDest);
+    for (int c : chain) {
+        const Rec &row = p.categories[c];
+        const QVariant name = txt(row, "Name");
+        int id = guarded([&] {
+            return Sql::scalar(m_db, QStringLiteral("Select IdCateg From ZAT_Category Where IdParent = %1 And Name = ? "
+                                                    "And Coalesce(IsDeleted, 0) = 0 Order By IdCateg").arg(parent),
+                               {name}).toInt();
+        });
+        if (id == 0) {
+            id = add("ZAT_Category", "IdCateg",
+                     {{u"Name"_s, name}, {u"Description"_s, txt(row, "Description")}, {u"IdParent"_s, parent},
+                      {u"IsDeleted"_s, 0}, {u"ShowDeleted"_s, 0}});
+            add("ZAT_Sort", "IdSort", {{u"ItemType"_s, "c"}, {u"IdItem"_s, id}, {u"SortNr"_s, p.categorySortNr.value(c)}});
+        }
+        categoryMap.insert(c, id);
+        parent = id;
+    }
+    return parent;
 }

@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <algorithm>
 
 #include <sqlite3.h>
@@ -141,6 +142,11 @@ void ImportRun::run(const QSqlDatabase &package)
             }
     }
     validate();
+    {
+        QSqlQuery q = Sql::exec(m_db, QStringLiteral("Select SyncronizeCode From ZAT_Report Where SyncronizeCode Is Not Null"));
+        while (q.next())
+            m_takenCodes.insert(q.value(0).toString().trimmed());
+    }
 
     RunTransaction transaction(m_db);
     // Statements left open would keep the connection from closing after the run.
@@ -152,7 +158,9 @@ void ImportRun::run(const QSqlDatabase &package)
     int m = 0;
     for (int id : m_opt.reportIds) {
         setValue(++m);
-        reportMap.insert(id, ImportReport(id));
+        const int dest = ImportReport(id);
+        if (dest != 0) // 0: a partner another user holds checked out
+            reportMap.insert(id, dest);
     }
     setStatus(QStringLiteral("97% Importing excel macros ..."));
     setValue(m_value + 1);

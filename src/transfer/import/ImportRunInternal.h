@@ -8,6 +8,7 @@
 #include "repository/Sql.h"
 #include "transfer/export/ExportRows.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QVariant>
@@ -58,10 +59,13 @@ inline QVariant realNumber(const Rec &r, const char *column, double def)
     return v.isNull() ? def : (ok ? d : 0.0);
 }
 
+// A package date: the stored form, the month/day/year text an export writes, or ISO 8601.
+QDateTime packageDate(const QVariant &value);
+
 // The stored date, or Null: an empty or unreadable text is no date and a server refuses it.
 inline QVariant date(const Rec &r, const char *column)
 {
-    return Sql::dateValue(Sql::toDateTime(r.value(column)));
+    return Sql::dateValue(packageDate(r.value(column)));
 }
 
 inline QVariant nullInt() { return QVariant(QMetaType(QMetaType::Int)); }
@@ -94,6 +98,8 @@ struct ImportRun::Package {
     QHash<int, QList<int>> macroUses;  // "m" references: using macro -> used macros (package macros only)
     QHash<int, Recs> reportRefsBySource; // "r" references by report
     Recs macroRefs;                   // every "m" reference, in package order
+    QHash<int, Rec> categories;       // report folders, with folders only
+    QHash<int, int> categorySortNr;   // their "c" sort numbers
     Recs roles;
     Recs roleReports;
     Recs apps;
