@@ -85,6 +85,14 @@ private Q_SLOTS:
         QCOMPARE(run({"import", "--repository", repo, "--package", package, "--category", "1", "--sync-all"}, &out, &err), 0);
         QCOMPARE(out.trimmed(), QStringLiteral("report 101 -> %1 (synchronised)\tZürich 'Q1'").arg(partner));
         QCOMPARE(rowCount(db, "ZAT_Report"), reports);
+        // A partner someone else holds checked out is left, named, and the run exits 1.
+        const int holder = Sql::insert(db, "ZAT_UserApp", "IdUserApp", {{"IdApp", 1}, {"User", "erin"}});
+        Sql::exec(db, QStringLiteral("Update ZAT_Report Set Name = 'held', IdUserAppCheckOut = %1 Where IdReport = %2").arg(holder).arg(partner));
+        QCOMPARE(run({"import", "--repository", repo, "--package", package, "--category", "1", "--sync-all"}, &out, &err), 1);
+        QVERIFY2(err.contains(QStringLiteral("The report 'held' (%1) is checked out by erin and was left unchanged.").arg(partner)), qPrintable(err));
+        QVERIFY(!err.contains("Operation completed successfully."));
+        QVERIFY(out.contains("(left unchanged)"));
+        Sql::exec(db, QStringLiteral("Update ZAT_Report Set IdUserAppCheckOut = Null Where IdReport = %1").arg(partner));
         QCOMPARE(run({"import", "--repository", repo, "--package", package, "--category", "1", "--reports", "102",
                       "--sync", "102"}, &out, &err), 1);
         QVERIFY(err.contains("102 'Alpha' has no report with the same code"));

@@ -390,6 +390,17 @@ private Q_SLOTS:
         QCOMPARE(rowCount(db, "ZAT_Report", "IsDeleted = 0 And IdCateg = 1"), 1);
         QCOMPARE(scalarText(db, QStringLiteral("Select Name From ZAT_Report Where IdReport = %1").arg(imported)),
                  QStringLiteral("Monthly sales"));
+
+        // Another user holds it checked out: the run leaves it and says so.
+        const int dave = Sql::insert(db, "ZAT_UserApp", "IdUserApp", {{"IdApp", 1}, {"User", "dave"}});
+        Sql::exec(db, QStringLiteral("Update ZAT_Report Set Name = 'Held', IdUserAppCheckOut = %1 Where IdReport = %2").arg(dave).arg(imported));
+        prompts.clear();
+        QTest::mouseClick(dlg.cmdExport, Qt::LeftButton);
+        QCOMPARE(prompts.messages(), QStringList({"Import selected reports?",
+                                                  QStringLiteral("The report 'Held' (%1) is checked out by dave and was left unchanged.").arg(imported)}));
+        QCOMPARE(prompts.last().icon, Prompter::Icon::Exclamation);
+        QCOMPARE(dlg.panel1->text(), QStringLiteral("Operation completed; 1 report(s) left unchanged."));
+        QCOMPARE(scalarText(db, QStringLiteral("Select Name From ZAT_Report Where IdReport = %1").arg(imported)), QStringLiteral("Held"));
     }
 };
 
