@@ -1,5 +1,6 @@
 #include "ExportFixture.h"
 #include "PackageBuilder.h"
+#include "RowDump.h"
 #include "ScriptedPrompter.h"
 #include "TestDb.h"
 
@@ -42,30 +43,6 @@ QString scalarText(const QSqlDatabase &db, const QString &sql, const QVariantLis
     return Sql::scalar(db, sql, binds).toString();
 }
 
-QStringList rows(const QSqlDatabase &db, const QString &sql)
-{
-    QSqlQuery q = Sql::exec(db, sql);
-    QStringList out;
-    while (q.next()) {
-        QStringList r;
-        for (int i = 0; i < q.record().count(); ++i)
-            r << (q.value(i).typeId() == QMetaType::QDateTime ? Sql::dateValue(q.value(i).toDateTime()).toString()
-                                                              : q.value(i).toString());
-        out << r.join(QLatin1Char('|'));
-    }
-    return out;
-}
-
-// Every row of every table, for "nothing changed" checks.
-QStringList dump(const QSqlDatabase &db)
-{
-    QStringList all;
-    for (const Schema::Table &t : Schema::tables())
-        for (const QString &r : rows(db, QStringLiteral("Select * From %1 Order By %2").arg(t.name, t.idColumn())))
-            all << t.name + QLatin1Char(':') + r;
-    return all;
-}
-
 // Names the repository keeps unique, each with the rows that share it (none expected).
 QStringList duplicateNames(const QSqlDatabase &db)
 {
@@ -83,7 +60,7 @@ QStringList duplicateNames(const QSqlDatabase &db)
           QStringLiteral("Select Name From ZAT_Report Where IsDeleted = 0 Group By IdCateg, Name Having count(*) > 1"),
           QStringLiteral("Select SyncronizeCode From ZAT_Report Where SyncronizeCode Is Not Null Group By SyncronizeCode "
                          "Having count(*) > 1")})
-        found << rows(db, sql);
+        found << RowDump::rows(db, sql);
     return found;
 }
 
@@ -183,18 +160,18 @@ private Q_SLOTS:
                                                "Where r.IdReport = %1 And c.IdParent = %2").arg(alpha).arg(sales)),
                  QStringLiteral("Monthly 'quoted' %"));
         // Production's data source is reused with its connection string; its variable stays, the missing one is added.
-        QCOMPARE(rows(db, "Select Name, DataSourceString From ZAT_DataSource Order By Name"),
+        QCOMPARE(RowDump::rows(db, "Select Name, DataSourceString From ZAT_DataSource Order By Name"),
                  QStringList({"Main|dsn=production"}));
-        QCOMPARE(rows(db, QStringLiteral("Select Name, Caption From ZAT_Var Where IdDataSource = %1 Order By Name").arg(prodMain)),
+        QCOMPARE(RowDump::rows(db, QStringLiteral("Select Name, Caption From ZAT_Var Where IdDataSource = %1 Order By Name").arg(prodMain)),
                  QStringList({"From|Production from", "To|"}));
         QCOMPARE(firstRun.varMap.value(s.v1), prodFrom);
         const QString deps = "Select a.Name || '>' || b.Name From ZAT_Dependences d Inner Join ZAT_Var a On a.IdVar = d.IdVar "
                              "Inner Join ZAT_Var b On b.IdVar = d.Iddep Order By 1";
-        QCOMPARE(rows(db, deps), QStringList({"From>To", "To>From"}));
+        QCOMPARE(RowDump::rows(db, deps), QStringList({"From>To", "To>From"}));
         // Grants go to the role of the right name.
         const QString grants = QStringLiteral("Select o.Role From ZAT_Role_Report g Inner Join ZAT_Role o On o.IdRole = g.IdRole "
                                               "Where g.IdReport In (%1,%2)").arg(alpha).arg(gamma);
-        QCOMPARE(rows(db, grants), QStringList({"Readers", "Readers"}));
+        QCOMPARE(RowDump::rows(db, grants), QStringList({"Readers", "Readers"}));
         QCOMPARE(duplicateNames(db), QStringList());
 
         // Production meanwhile: another report reads alpha's view; gamma is checked out by carol.
@@ -226,7 +203,7 @@ private Q_SLOTS:
         QCOMPARE(rowCount(db, "ZAT_Report"), reports);
         QCOMPARE(sync.reportMap.value(s.alpha), alpha);
         QCOMPARE(scalarText(db, QStringLiteral("Select Name From ZAT_Report Where IdReport = %1").arg(alpha)), QStringLiteral("Alpha v2"));
-        QCOMPARE(rows(db, QStringLiteral("Select Name From ZAT_ReportCols Where IdReport = %1 Order By IdReportCol").arg(alpha)),
+        QCOMPARE(RowDump::rows(db, QStringLiteral("Select Name From ZAT_ReportCols Where IdReport = %1 Order By IdReportCol").arg(alpha)),
                  QStringList({"Col0", "Col2"}));
         // The shared view was copied before the change: production's other report keeps its SQL.
         QVERIFY(viewOf(db, alpha) != alphaView);
@@ -235,7 +212,7 @@ private Q_SLOTS:
         QCOMPARE(scalarText(db, QStringLiteral("Select strSQLView From ZAT_SQLViews Where IdSQLView = %1").arg(viewOf(db, other))),
                  QStringLiteral("Select 1"));
         // Exactly the macro references of the new version; the macro it brings replaces its namesake's body.
-        QCOMPARE(rows(db, QStringLiteral("Select m.MacroName From ZAT_References r Inner Join ZAT_Macros m On m.IdMacro = r.IdMacro "
+        QCOMPARE(RowDump::rows(db, QStringLiteral("Select m.MacroName From ZAT_References r Inner Join ZAT_Macros m On m.IdMacro = r.IdMacro "
                                          "Where r.Tip = 'r' And r.IdSource = %1").arg(alpha)),
                  QStringList({"M1"}));
         QCOMPARE(scalarText(db, "Select Body From ZAT_Macros Where MacroName = 'M2'"), QStringLiteral("Sub M2() ' v2"));
@@ -246,15 +223,15 @@ private Q_SLOTS:
                  QStringLiteral("The report 'Gamma ü' (%1) is checked out by carol and was left unchanged.").arg(gamma));
         QVERIFY(!sync.reportMap.contains(s.gamma));
         QCOMPARE(scalarText(db, "Select DataSourceString From ZAT_DataSource Where Name = 'Main'"), QStringLiteral("dsn=production"));
-        QCOMPARE(rows(db, grants), QStringList({"Readers", "Readers"}));
+        QCOMPARE(RowDump::rows(db, grants), QStringList({"Readers", "Readers"}));
         QCOMPARE(duplicateNames(db), QStringList());
 
         // The same synchronisation again changes nothing.
-        const QStringList before = dump(db);
+        const QStringList before = RowDump::all(db);
         ImportOptions again = promotion(second);
         again.syncPairs = partners(second, db);
         ImportRun(db, again).run();
-        QCOMPARE(dump(db), before);
+        QCOMPARE(RowDump::all(db), before);
     }
 
     // The dates an export writes, and the other forms a package may hold, are read as dates.

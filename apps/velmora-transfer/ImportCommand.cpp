@@ -35,9 +35,9 @@ QString ImportUsage()
         "  list --package FILE [--repository REPO]\n"
         "      the package's reports (id, name, category, code and, with a repository, the partner),\n"
         "      tab-separated. Status lines go to stderr; a failure prints the error's four lines and\n"
-        "      exits 1 (also when macros could not all be imported or a report was\n"
-        "      left unchanged because another user holds it checked out); bad arguments, and ids\n"
-        "      the package does not hold, exit 2.\n");
+        "      exits 1 with nothing imported; it also exits 1 when rows were left out (macros that\n"
+        "      could not be stored or translated) or a report was left unchanged because another\n"
+        "      user holds it checked out. Bad arguments, and ids the package does not hold, exit 2.\n");
 }
 
 namespace {
@@ -104,6 +104,8 @@ int ImportCommand(const QStringList &args)
     } catch (const std::exception &e) {
         PrintError(ErrorLines(AppError(ErrorNumber::Generic, QString::fromLocal8Bit(e.what())), origin));
     }
+    // The run is one transaction: a failure takes back whatever it had written.
+    PrintError(QStringLiteral("Nothing was imported; the repository is as it was."));
     return 1;
 }
 
@@ -234,7 +236,9 @@ static int runImport(const QMap<QString, QString> &opts, int category, const QLi
     run.run();
     for (const ImportRun::HeldReport &h : std::as_const(run.heldReports))
         PrintError(ImportRun::heldText(h));
-    const bool complete = !stepFailed && run.heldReports.isEmpty();
+    if (run.skippedRows > 0)
+        PrintError(QStringLiteral("%1 row(s) were left out.").arg(run.skippedRows));
+    const bool complete = !stepFailed && run.skippedRows == 0 && run.heldReports.isEmpty();
     if (complete)
         PrintError(QStringLiteral("Operation completed successfully."));
     QTextStream out(stdout);

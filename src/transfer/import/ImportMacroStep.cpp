@@ -73,12 +73,16 @@ void ImportRun::ImportMacros()
 
         // After gathering, a failing row of macros for reports is skipped and the step goes on;
         // with picked macros the first failure ends the step.
+        int failed = 0;
+        QString firstFailure;
         const auto attempt = [&](auto &&write) {
             try {
                 write();
-            } catch (const AppError &) {
+            } catch (const AppError &e) {
                 if (!forReports)
                     throw;
+                if (failed++ == 0)
+                    firstFailure = (m_table.isEmpty() ? QString() : m_table + QStringLiteral(": ")) + e.description;
             }
         };
 
@@ -172,13 +176,14 @@ void ImportRun::ImportMacros()
             });
         }
 
-        // A reference is saved only with both ends translated; one whose other end is neither
+        // A reference is saved only with both ends translated; one whose used macro is neither
         // imported nor already in the repository is left out.
         int leftOut = 0;
         QSet<QPair<int, int>> saved;
         for (const Rec &ref : p.macroRefs) {
+            // A macro's references go with it; one the run does not bring keeps its own.
             const int from = idOf(ref, "IdSource"), to = idOf(ref, "IdMacro");
-            if (!chosen.contains(from) && !chosen.contains(to))
+            if (!chosen.contains(from))
                 continue;
             const int destFrom = namesake(from), destTo = namesake(to);
             if (destFrom == 0 || destTo == 0) {
@@ -254,12 +259,22 @@ void ImportRun::ImportMacros()
             if (synced)
                 dropOthers(QStringLiteral("r"), destReport, done);
         }
-        if (leftOut > 0 && !forReports && m_warning)
+        // Nothing is left out silently: the caller learns how many rows and why.
+        skippedRows += leftOut + failed;
+        if (failed > 0 && m_warning)
+            m_warning(AppError(ErrorNumber::Database,
+                               QStringLiteral("%1 macro row(s) could not be stored and were left out; the first: %2")
+                                   .arg(failed)
+                                   .arg(firstFailure)),
+                      QStringLiteral("ImportMacros()"));
+        if (leftOut > 0 && m_warning)
             m_warning(AppError(ErrorNumber::Generic,
-                               QStringLiteral("%1 macro reference(s) were left out: the macros at their other end were not selected.")
-                                   .arg(leftOut)),
+                               QStringLiteral("%1 macro reference(s) were left out: the macros at their other end were not %2.")
+                                   .arg(leftOut)
+                                   .arg(forReports ? QStringLiteral("in the package") : QStringLiteral("selected"))),
                       QStringLiteral("ImportMacros()"));
     } catch (const AppError &e) {
+        ++skippedRows;
         if (m_warning)
             m_warning(e, QStringLiteral("ImportMacros()"));
     }

@@ -30,6 +30,7 @@ int ImportRun::ImportReport(int sourceId)
         if (heldByOther(sourceId, destId))
             return 0;
         m_synced.insert(sourceId);
+        m_table = u"ZAT_Report"_s;
         guarded([&] { Sql::update(m_db, "ZAT_Report", row, "IdReport", destId); return 0; });
     } else {
         // The package's code keeps the report pairable with its origin, unless the repository
@@ -61,6 +62,7 @@ int ImportRun::ImportReport(int sourceId)
             return Sql::scalar(m_db, QStringLiteral("Select IdSetting From ZAT_ExcelSheetSettings Where IdReport = %1 "
                                                     "Order By IdSetting").arg(destId)).toInt();
         }) : 0;
+        m_table = u"ZAT_ExcelSheetSettings"_s;
         if (existing != 0)
             guarded([&] { Sql::update(m_db, "ZAT_ExcelSheetSettings", values, "IdSetting", existing); return 0; });
         else
@@ -70,6 +72,7 @@ int ImportRun::ImportReport(int sourceId)
     // Columns: a synchronised report ends up with exactly the package's columns, matched by
     // position so that the rows it keeps keep their ids.
     QList<int> existingCols;
+    m_table = u"ZAT_ReportCols"_s;
     if (sync)
         existingCols = guarded([&] {
             QList<int> ids;
@@ -85,6 +88,7 @@ int ImportRun::ImportReport(int sourceId)
         const QList<QPair<QString, QVariant>> values = {
             {u"IdReport"_s, destId}, {u"Name"_s, txt(c, "Name")}, {u"Type"_s, num(c, "Type")}, {u"Width"_s, num(c, "Width")},
             {u"Hide"_s, flag(c, "Hide")}, {u"AutoSum"_s, flag(c, "AutoSum")}};
+        m_table = u"ZAT_ReportCols"_s;
         if (i < existingCols.size())
             guarded([&] { Sql::update(m_db, "ZAT_ReportCols", values, "IdReportCol", existingCols[i]); return 0; });
         else
@@ -144,6 +148,7 @@ int ImportRun::ImportReport(int sourceId)
                     return 0;
                 });
             } else if (found.view != 0) {
+                m_table = u"ZAT_SQLViews"_s;
                 guarded([&] { Sql::update(m_db, "ZAT_SQLViews", values, "IdSQLView", found.view); return 0; });
             } else {
                 // The partner had no view: the new one is linked, or it would be unreachable.
@@ -219,11 +224,9 @@ int ImportRun::folderFor(int packageCategory)
             break;
         chain.prepend(c);
     }
-    int parent = chain.isEmpty() || !categoryMap.contains(idOf(p.categories[chain.first()], "IdParent"))
-        ? m_opt.idCategDest
-        : categoryMap.value(idOf(p.categories[chain.first()], "IdParent"));
-    if (chain.isEmpty())
+    if (chain.isEmpty()) // in the package's root, or a folder placed before
         return categoryMap.value(packageCategory, m_opt.idCategDest);
+    int parent = categoryMap.value(idOf(p.categories[chain.first()], "IdParent"), m_opt.idCategDest);
     for (int c : chain) {
         const Rec &row = p.categories[c];
         const QVariant name = txt(row, "Name");

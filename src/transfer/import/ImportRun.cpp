@@ -16,12 +16,18 @@
 // ---- the run
 
 namespace {
-// The run writes inside one transaction, committed when it ends, also when it fails: what was
-// saved stays, and the writing stays fast. On PostgreSQL every statement has its own savepoint,
-// so a failing statement does not take the earlier rows with it.
+// The run writes inside one transaction: committed when the run completes, rolled back when it
+// fails, so that a failed run leaves the repository exactly as it was. On PostgreSQL the macro
+// step's statements have savepoints of their own, so a row it skips does not end the transaction.
 class RunTransaction {
 public:
-    explicit RunTransaction(const QSqlDatabase &db) : m_db(db) { m_active = m_db.transaction(); }
+    explicit RunTransaction(const QSqlDatabase &db) : m_db(db)
+    {
+        m_active = m_db.transaction();
+        if (!m_active)
+            throw AppError(ErrorNumber::Database,
+                           QStringLiteral("The import could not begin a transaction: ") + m_db.lastError().text());
+    }
     // After a completed run: a commit that fails is the run's failure, not a success.
     void commit()
     {
@@ -37,7 +43,7 @@ public:
     ~RunTransaction()
     {
         if (m_active)
-            m_db.commit();
+            m_db.rollback();
     }
 
 private:
@@ -154,13 +160,27 @@ void ImportRun::run(const QSqlDatabase &package)
         ImportRun *run;
         ~Finalize() { run->finalizeRaw(); }
     } finalize{this};
-    ImportDataSources();
+    // A failure names where it happened; the transaction then takes back everything.
+    const auto step = [&](const QString &what, auto &&work) {
+        m_table.clear();
+        try {
+            work();
+        } catch (const AppError &e) {
+            AppError named = e;
+            named.description = what + (m_table.isEmpty() ? QString() : QStringLiteral(", table ") + m_table)
+                + QStringLiteral(": ") + e.description;
+            throw named;
+        }
+    };
+    step(QStringLiteral("Importing data sources"), [&] { ImportDataSources(); });
     int m = 0;
     for (int id : m_opt.reportIds) {
         setValue(++m);
-        const int dest = ImportReport(id);
-        if (dest != 0) // 0: a partner another user holds checked out
-            reportMap.insert(id, dest);
+        step(QStringLiteral("Report '%1' (%2)").arg(txt(m_pkg->reports[id], "Name").toString()).arg(id), [&] {
+            const int dest = ImportReport(id);
+            if (dest != 0) // 0: a partner another user holds checked out
+                reportMap.insert(id, dest);
+        });
     }
     setStatus(QStringLiteral("97% Importing excel macros ..."));
     setValue(m_value + 1);
@@ -168,12 +188,12 @@ void ImportRun::run(const QSqlDatabase &package)
     if (m_opt.roles) {
         setStatus(QStringLiteral("98% Importing security roles ..."));
         setValue(m_value + 1);
-        ImportRoles();
+        step(QStringLiteral("Importing security roles"), [&] { ImportRoles(); });
     }
     if (m_opt.users) {
         setStatus(QStringLiteral("99% Importing users ..."));
         setValue(m_value + 1);
-        ImportUsers();
+        step(QStringLiteral("Importing users"), [&] { ImportUsers(); });
     }
     transaction.commit();
 }

@@ -22,9 +22,8 @@ struct sqlite3_stmt;
 // the repository keeps unique by name (data sources and their variables, macro categories and
 // macros, roles, applications and users, folders under one parent) is matched by name and reused.
 //
-// The package is read completely, and its references checked, before anything is written, so
-// a damaged or inconsistent package stops the run with nothing written. Once writing started,
-// a failure ends the run and what was saved before it stays.
+// The package is read completely, and its references checked, before anything is written. The
+// run writes in one transaction: a failure ends it and takes back everything it wrote.
 class ImportRun {
 public:
     // Failures that do not end the run (the macro step's) are handed here with their origin.
@@ -51,6 +50,8 @@ public:
         QString holder; // who holds it
     };
     QList<HeldReport> heldReports;
+    // Rows of the macro step that could not be stored or translated, and were left out.
+    int skippedRows = 0;
     static QString heldText(const HeldReport &held);
     // What the run took: the data sources and macros it imported (package ids).
     QList<int> dataSourcesUsed, macrosUsed;
@@ -99,5 +100,6 @@ private:
     QSet<QString> m_takenCodes; // synchronisation codes the destination holds
     QHash<QString, int> m_rolesByName;
     bool m_rolesLoaded = false;
+    QString m_table; // the table of the statement running, for naming a failure
     QSet<int> m_synced; // package reports that overwrote their partner
 };

@@ -10,6 +10,7 @@
 // repeat for every report, and preparing each row again would dominate the run.
 int ImportRun::add(const QString &table, const QString &idColumn, const QList<QPair<QString, QVariant>> &values)
 {
+    m_table = table;
     if (m_raw)
         return addRaw(table, idColumn, values);
     QString key = table;
