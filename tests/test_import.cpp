@@ -144,22 +144,6 @@ QMap<QString, int> counts(const QSqlDatabase &db)
     return c;
 }
 
-// Makes the destination refuse a row whose column holds value, as a constraint or a damaged
-// server would: the failure the import must survive whole.
-void refuse(const QSqlDatabase &db, const QString &table, const QString &column, const QString &value)
-{
-    if (Sql::isPostgres(db)) {
-        Sql::exec(db, QStringLiteral("Create Function refuse_%1() Returns trigger Language plpgsql As $$ Begin "
-                                     "If New.%2 = '%3' Then Raise Exception 'refused by the test'; End If; Return New; End $$")
-                          .arg(table.toLower(), column.toLower(), value));
-        Sql::exec(db, QStringLiteral("Create Trigger refuse Before Insert On %1 For Each Row Execute Function refuse_%2()")
-                          .arg(table, table.toLower()));
-    } else {
-        Sql::exec(db, QStringLiteral("Create Trigger refuse Before Insert On %1 When New.%2 = '%3' "
-                                     "Begin Select Raise(Abort, 'refused by the test'); End").arg(table, column, value));
-    }
-}
-
 } // namespace
 
 class TestImport : public QObject {
@@ -534,7 +518,7 @@ private Q_SLOTS:
         buildRichPackage(path);
         QString expected;
         if (failure == "last report") {
-            refuse(db, "ZAT_Report", "Name", "Second");
+            TestDb::refuseInserts(db, "ZAT_Report", "Name", "Second");
             expected = "Report 'Second' (102), table ZAT_Report: ";
         } else {
             Sql::exec(db, QStringLiteral("Create Unique Index IX_Test_UserName On ZAT_UserApp (%1)").arg(Sql::userColumn()));
@@ -565,7 +549,7 @@ private Q_SLOTS:
         QSqlDatabase db = s.Connection();
         const QString path = packagePath("refused-macro-" + backend);
         buildRichPackage(path);
-        refuse(db, "ZAT_Macros", "MacroName", "B");
+        TestDb::refuseInserts(db, "ZAT_Macros", "MacroName", "B");
         QStringList warnings;
         ImportRun run(db, everything(path), nullptr, [&](const AppError &e, const QString &origin) { warnings << origin + ": " + e.description; });
         run.run();

@@ -99,6 +99,33 @@ private Q_SLOTS:
         QVERIFY(err.contains("Origin : import"));
     }
 
+    // A run that fails writes nothing and says what failed; rows left out make it exit 1.
+    void failedRunSaysWhatFailed_data() { TestDb::addBackends(); }
+    void failedRunSaysWhatFailed()
+    {
+        QFETCH(QString, backend);
+        RepositorySession s;
+        TestDb::freshRepository(s, backend);
+        QSqlDatabase db = s.Connection();
+        const QString repo = repositoryArgument(s, backend);
+        const QString package = buildPackage("cli-fail-" + backend + ".mdb");
+        TestDb::refuseInserts(db, "ZAT_Report", "Name", "Zürich 'Q1'");
+        QString out, err;
+        QCOMPARE(run({"import", "--repository", repo, "--package", package, "--category", "1", "--all-reports",
+                      "--data-sources-for-reports", "--users"}, &out, &err), 1);
+        QVERIFY2(err.contains("Description : Report 'Zürich 'Q1'' (101), table ZAT_Report: ")
+                     && err.contains("Origin : import") && err.trimmed().endsWith("Nothing was imported; the repository is as it was."),
+                 qPrintable(err));
+        QCOMPARE(rowCount(db, "ZAT_Report"), 0);
+        QCOMPARE(rowCount(db, "ZAT_DataSource"), 0);
+
+        TestDb::refuseInserts(db, "ZAT_Macros", "MacroName", "used");
+        QCOMPARE(run({"import", "--repository", repo, "--package", package, "--category", "1", "--macros", "1,2"}, &out, &err), 1);
+        QVERIFY2(err.contains("Origin : ImportMacros()") && err.contains("refused by the test")
+                     && err.contains("1 row(s) were left out."), qPrintable(err));
+        QVERIFY(!err.contains("Operation completed successfully."));
+    }
+
     void argumentsAndFailures_data()
     {
         QTest::addColumn<QStringList>("args");
