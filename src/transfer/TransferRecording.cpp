@@ -228,7 +228,7 @@ void runImport(RepositorySession &session, ImportRun &run, const ImportOptions &
             const ReportRow row = rows.value(id);
             const int destination = finished ? run.reportMap.value(id) : 0;
             const QString action = !finished             ? QStringLiteral("not imported")
-                                   : destination == 0    ? QStringLiteral("skipped")
+                                   : destination == 0    ? QStringLiteral("left unchanged")
                                    : options.syncPairs.contains(id) ? QStringLiteral("overwrite")
                                                                     : QStringLiteral("add");
             r.lines << TransferLog::Line{id, row.code, row.name, destination, action};
@@ -245,7 +245,13 @@ void runImport(RepositorySession &session, ImportRun &run, const ImportOptions &
         throw;
     }
     r.outcome = TransferLog::Finished;
-    r.message = Completed;
+    // Rows left out or partners left unchanged are part of the outcome, not a quiet success.
+    QStringList warnings;
+    for (const ImportRun::HeldReport &h : std::as_const(run.heldReports))
+        warnings << ImportRun::heldText(h);
+    if (run.skippedRows > 0)
+        warnings << QStringLiteral("%1 row(s) were left out.").arg(run.skippedRows);
+    r.message = warnings.isEmpty() ? Completed : QStringLiteral("Operation completed with warnings: ") + warnings.join(QLatin1Char(' '));
     addLines(true);
     r.counts = {int(run.reportMap.size()), int(run.dataSourceMap.size()), int(run.varMap.size()),
                 int(run.macroCategMap.size()), int(run.macroMap.size()), int(run.roleMap.size()),
