@@ -1,5 +1,6 @@
 #include "ExportFixture.h"
 #include "PackageBuilder.h"
+#include "RowDump.h"
 #include "ScriptedPrompter.h"
 #include "TestDb.h"
 
@@ -204,7 +205,7 @@ private Q_SLOTS:
         QCOMPARE(Sql::text(q, "Macro"), QStringLiteral("m1"));
         QCOMPARE(Sql::integer(q, "IdCateg"), categ);
         QCOMPARE(Sql::integer(q, "ShowDeleted") + Sql::integer(q, "DelExSheet") + Sql::integer(q, "DestinationFileAtRuntime"), 3);
-        QVERIFY(Sql::text(q, "SyncronizeCode").isEmpty()); // a new report carries no code
+        QCOMPARE(Sql::text(q, "SyncronizeCode"), Code1); // pairable with the report it came from
         q = Sql::exec(db, QStringLiteral("Select * From ZAT_ExcelSheetSettings Where IdReport = %1").arg(r1));
         QVERIFY(q.next());
         QCOMPARE(Sql::text(q, "SheetName"), QStringLiteral("Blatt ä"));
@@ -260,17 +261,22 @@ private Q_SLOTS:
         // The role was added by this run under another id: the user still gets it.
         QCOMPARE(scalarInt(db, QStringLiteral("Select IdRole From ZAT_UserApp_Role Where IdUserApp = %1").arg(user)), role);
 
-        // A second run adds everything again; the role, now present by id, is not.
+        // A second run adds the reports again, without the code the first copies hold; what is
+        // unique by name is reused.
         const QMap<QString, int> before = counts(db);
         ImportRun again(db, o);
         again.run();
         const QMap<QString, int> after = counts(db);
-        for (const char *t : {"ZAT_Report", "ZAT_ReportCols", "ZAT_ReportDS", "ZAT_SQLViews", "ZAT_DataSource",
-                                 "ZAT_Var", "ZAT_Dependences", "ZAT_Macros", "ZAT_CategMacros", "ZAT_References",
-                                 "ZAT_App", "ZAT_UserApp", "ZAT_Role_Report"})
+        for (const char *t : {"ZAT_Report", "ZAT_ReportCols", "ZAT_ReportDS", "ZAT_SQLViews", "ZAT_Role_Report"})
             QVERIFY2(after[t] > before[t], qPrintable(t));
-        QCOMPARE(after["ZAT_Macros"], 4);
+        for (const char *t : {"ZAT_DataSource", "ZAT_Var", "ZAT_Dependences", "ZAT_Macros", "ZAT_CategMacros", "ZAT_App",
+                              "ZAT_UserApp", "ZAT_UserApp_Role", "ZAT_Role"})
+            QVERIFY2(after[t] == before[t], qPrintable(t));
+        QCOMPARE(after["ZAT_References"], before["ZAT_References"] + 2); // the new copies' report references
         QVERIFY(again.reportMap.value(101) != r1);
+        QVERIFY(Sql::scalar(db, QStringLiteral("Select SyncronizeCode From ZAT_Report Where IdReport = %1")
+                                    .arg(again.reportMap.value(101))).toString().isEmpty());
+        QCOMPARE(again.dataSourcesReused, QSet<int>({701, 702}));
     }
 
     void synchronisedReportIsOverwrittenInPlace_data() { TestDb::addBackends(); }
@@ -297,11 +303,9 @@ private Q_SLOTS:
         const QString path = packagePath("sync-" + backend);
         buildRichPackage(path);
         {
-            // The package's role carries the id of the destination's role and is already granted.
+            // The package's role carries the name of the destination's role, which is already granted.
             QSqlDatabase pkg = PackageFile::openForWriting(path, Schema::PackagePassword, "sync-writer");
-            Sql::exec(pkg, QStringLiteral("Update ZAT_Role_Report Set IdRole = %1").arg(role));
-            Sql::exec(pkg, QStringLiteral("Update ZAT_Role Set IdRole = %1 Where IdRole = 1001").arg(role));
-            Sql::exec(pkg, QStringLiteral("Update ZAT_UserApp_Role Set IdRole = %1").arg(role));
+            Sql::exec(pkg, "Update ZAT_Role Set Role = 'Dest role' Where IdRole = 1001");
             pkg = QSqlDatabase();
             PackageFile::close("sync-writer");
         }
@@ -419,7 +423,7 @@ private Q_SLOTS:
         QCOMPARE(rowCount(db, "ZAT_Macros"), 1);
         QCOMPARE(rowCount(db, "ZAT_References"), 0);
         QCOMPARE(warnings.size(), 1);
-        QVERIFY(warnings[0].startsWith("ImportMacros(): 2 macro reference(s) were left out"));
+        QVERIFY2(warnings[0].startsWith("ImportMacros(): 2 macro reference(s) were left out"), qPrintable(warnings[0]));
         QCOMPARE(rowCount(db, "ZAT_Role"), 0);
         QCOMPARE(rowCount(db, "ZAT_UserApp"), 0);
 
@@ -435,11 +439,13 @@ private Q_SLOTS:
         QCOMPARE(rowCount(db, "ZAT_DataSource"), 0);
         QCOMPARE(rowCount(db, "ZAT_Macros"), 1);
         QCOMPARE(rowCount(db, "ZAT_UserApp", "IdUser = 42"), 1);
-        QCOMPARE(scalarInt(db, "Select IdRole From ZAT_UserApp_Role"), 0); // its role does not exist here
+        // Its role, named in the package, is found (here: created) by name.
+        QCOMPARE(scalarInt(db, "Select IdRole From ZAT_UserApp_Role"), scalarInt(db, "Select IdRole From ZAT_Role Where Role = 'Readers'"));
     }
 
-    void userRoleOfAnUnimportedRole_data() { TestDb::addBackends(); }
-    void userRoleOfAnUnimportedRole()
+    // A package role id says nothing about the destination: its role 1001 is another role.
+    void rolesAreMatchedByName_data() { TestDb::addBackends(); }
+    void rolesAreMatchedByName()
     {
         QFETCH(QString, backend);
         RepositorySession s;
@@ -447,19 +453,21 @@ private Q_SLOTS:
         QSqlDatabase db = s.Connection();
         const QString path = packagePath("userrole-" + backend);
         buildRichPackage(path);
-        // The destination has a role with the package role's id, and roles are not imported.
-        Sql::insertRow(db, "ZAT_Role", {{"IdRole", 1001}, {"Role", "Existing"}});
-        const QMap<QString, int> before = counts(db);
+        Sql::insertRow(db, "ZAT_Role", {{"IdRole", 1001}, {"Role", "External contractors"}});
         ImportOptions o = everything(path);
-        o.roles = false;
+        o.roles = false; // the users' roles are still found by name
         ImportRun run(db, o);
-        try {
-            run.run();
-            QFAIL("the run should have ended");
-        } catch (const AppError &e) {
-            QVERIFY(e.description.contains("role 1001"));
-        }
-        QCOMPARE(counts(db), before); // found before anything was written
+        run.run();
+        const int readers = scalarInt(db, "Select IdRole From ZAT_Role Where Role = 'Readers'");
+        QVERIFY(readers != 0 && readers != 1001);
+        QCOMPARE(scalarInt(db, "Select IdRole From ZAT_UserApp_Role"), readers);
+        QCOMPARE(rowCount(db, "ZAT_Role_Report"), 0);
+        o.roles = true;
+        ImportRun(db, o).run();
+        QCOMPARE(rowCount(db, "ZAT_Role_Report", QStringLiteral("IdRole = %1").arg(readers)), 1);
+        QCOMPARE(rowCount(db, "ZAT_Role_Report", "IdRole = 1001"), 0);
+        QCOMPARE(rowCount(db, "ZAT_Role"), 2);
+        QCOMPARE(rowCount(db, "ZAT_UserApp_Role"), 1);
     }
 
     // New reports need a live category: the recycle bin or a deleted one would hide them for good.
@@ -488,32 +496,70 @@ private Q_SLOTS:
         }
     }
 
-    // A failure once writing started ends the run; what was saved before stays, the failing row does not.
-    void failureMidwayKeepsEarlierRows_data() { TestDb::addBackends(); }
-    void failureMidwayKeepsEarlierRows()
+    // A failure once writing started ends the run and takes back everything it wrote, on both
+    // back-ends; the message says where it failed.
+    void failureLeavesTheRepositoryAsItWas_data()
+    {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<QString>("failure");
+        for (const QString backend : {"sqlite", "postgres"}) {
+            QTest::newRow(qPrintable(backend + ": last report")) << backend << "last report";
+            QTest::newRow(qPrintable(backend + ": users")) << backend << "users";
+        }
+    }
+    void failureLeavesTheRepositoryAsItWas()
+    {
+        QFETCH(QString, backend);
+        QFETCH(QString, failure);
+        RepositorySession s;
+        TestDb::freshRepository(s, backend);
+        QSqlDatabase db = s.Connection();
+        const QString path = packagePath("rollback-" + backend);
+        buildRichPackage(path);
+        QString expected;
+        if (failure == "last report") {
+            TestDb::refuseInserts(db, "ZAT_Report", "Name", "Second");
+            expected = "Report 'Second' (102), table ZAT_Report: ";
+        } else {
+            Sql::exec(db, QStringLiteral("Create Unique Index IX_Test_UserName On ZAT_UserApp (%1)").arg(Sql::userColumn()));
+            Sql::insert(db, "ZAT_UserApp", "IdUserApp", {{"IdApp", 1}, {"User", "jo'e"}});
+            expected = "Importing users, table ZAT_UserApp: ";
+        }
+        const QStringList before = RowDump::all(db);
+        RecordingProgress progress;
+        ImportRun run(db, everything(path), &progress);
+        try {
+            run.run();
+            QFAIL("the run should have failed");
+        } catch (const AppError &e) {
+            QVERIFY2(e.description.startsWith(expected), qPrintable(e.description));
+        }
+        QCOMPARE(RowDump::all(db), before);
+        // The connection is usable afterwards (no aborted transaction left behind).
+        Sql::insert(db, "ZAT_Role", "IdRole", {{"Role", "after"}});
+    }
+
+    // A macro row the destination refuses is left out, counted and reported; the run goes on.
+    void refusedMacroIsCounted_data() { TestDb::addBackends(); }
+    void refusedMacroIsCounted()
     {
         QFETCH(QString, backend);
         RepositorySession s;
         TestDb::freshRepository(s, backend);
         QSqlDatabase db = s.Connection();
-        const QString path = packagePath("midway-" + backend);
+        const QString path = packagePath("refused-macro-" + backend);
         buildRichPackage(path);
-        Sql::exec(db, QStringLiteral("Create Unique Index IX_Test_UserName On ZAT_UserApp (%1)").arg(Sql::userColumn()));
-        Sql::insert(db, "ZAT_UserApp", "IdUserApp", {{"IdApp", 1}, {"User", "jo'e"}});
-        const int usersBefore = rowCount(db, "ZAT_UserApp");
-        RecordingProgress progress;
-        ImportRun run(db, everything(path), &progress);
-        QVERIFY_THROWS_EXCEPTION(AppError, run.run());
-        QCOMPARE(progress.texts.last(), QStringLiteral("99% Importing users ..."));
+        TestDb::refuseInserts(db, "ZAT_Macros", "MacroName", "B");
+        QStringList warnings;
+        ImportRun run(db, everything(path), nullptr, [&](const AppError &e, const QString &origin) { warnings << origin + ": " + e.description; });
+        run.run();
         QCOMPARE(rowCount(db, "ZAT_Report"), 2);
-        QCOMPARE(rowCount(db, "ZAT_DataSource"), 2);
-        QCOMPARE(rowCount(db, "ZAT_Macros"), 2);
-        QCOMPARE(rowCount(db, "ZAT_Role_Report"), 1);
-        QCOMPARE(rowCount(db, "ZAT_App", "AppName = 'Client'"), 1);
-        QCOMPARE(rowCount(db, "ZAT_UserApp"), usersBefore);
-        QCOMPARE(rowCount(db, "ZAT_UserApp_Role"), 0);
-        // The connection is usable afterwards (no aborted transaction left behind).
-        Sql::insert(db, "ZAT_Role", "IdRole", {{"Role", "after"}});
+        QCOMPARE(RowDump::rows(db, "Select MacroName From ZAT_Macros"), QStringList({"A"}));
+        QCOMPARE(run.skippedRows, 3); // the macro and both references that needed it
+        QCOMPARE(warnings.size(), 2);
+        QVERIFY2(warnings[0].startsWith("ImportMacros(): 1 macro row(s) could not be stored and were left out; the first: ZAT_Macros: "),
+                 qPrintable(warnings[0]));
+        QVERIFY2(warnings[1].startsWith("ImportMacros(): 2 macro reference(s) were left out"), qPrintable(warnings[1]));
     }
 
     void nullsEverywhereGetDefaults_data() { TestDb::addBackends(); }

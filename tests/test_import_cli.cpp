@@ -60,26 +60,70 @@ private Q_SLOTS:
         QCOMPARE(run({"import", "--repository", repo, "--package", package, "--category", "1", "--all-reports",
                       "--data-sources-for-reports", "--users"}, &out, &err), 0);
         QVERIFY2(err.contains("1% Importing data sources ...") && err.contains("Operation completed successfully."), qPrintable(err));
-        const QStringList lines = out.trimmed().split('\n');
+        const QStringList lines = out.trimmed().split('\n').filter(QRegularExpression("^report "));
         QCOMPARE(lines.size(), 2); // the deleted report is not offered
+        QVERIFY2(out.contains("data source 701 -> ") && out.contains("\tMain"), qPrintable(out));
         QVERIFY(lines[0].startsWith("report 102 -> ")); // tree order: by name
         QSqlDatabase db = s.Connection();
         QCOMPARE(rowCount(db, "ZAT_Report", "IdCateg = 1"), 2);
         QCOMPARE(rowCount(db, "ZAT_DataSource", "Name = 'Main'"), 1);
         QCOMPARE(rowCount(db, "ZAT_UserApp", Sql::userColumn() + " = 'u'"), 1);
 
-        // A destination report with the package report's code is overwritten with --sync.
-        const int partner = Sql::insert(db, "ZAT_Report", "IdReport", {{"Name", "old"}, {"IdCateg", 1}, {"IsDeleted", 0}, {"SyncronizeCode", Code}});
+        // The imported report carries the package report's code: it is overwritten with --sync.
+        const int partner = Sql::scalar(db, "Select IdReport From ZAT_Report Where SyncronizeCode = ?", {Code}).toInt();
+        QVERIFY(partner != 0);
+        Sql::exec(db, QStringLiteral("Update ZAT_Report Set Name = 'old' Where IdReport = %1").arg(partner));
         QCOMPARE(run({"list", "--package", package, "--repository", repo}, &out, &err), 0);
         QVERIFY2(out.contains(QStringLiteral("101\tZürich 'Q1'\tSales\t") + Code + "\told"), qPrintable(out));
         QCOMPARE(run({"import", "--repository", repo, "--package", package, "--category", "1", "--reports", "101",
                       "--sync", "101"}, &out, &err), 0);
-        QCOMPARE(out.trimmed(), QStringLiteral("report 101 -> %1 (synchronised)").arg(partner));
+        QVERIFY2(out.startsWith(QStringLiteral("report 101 -> %1 (synchronised)\tZürich 'Q1'\n").arg(partner)), qPrintable(out));
         QCOMPARE(Sql::scalar(db, QStringLiteral("Select Name From ZAT_Report Where IdReport = %1").arg(partner)).toString(),
                  QStringLiteral("Zürich 'Q1'"));
+        // --sync-all alone takes just the reports that have a partner.
+        const int reports = rowCount(db, "ZAT_Report");
+        QCOMPARE(run({"import", "--repository", repo, "--package", package, "--category", "1", "--sync-all"}, &out, &err), 0);
+        QCOMPARE(out.trimmed(), QStringLiteral("report 101 -> %1 (synchronised)\tZürich 'Q1'").arg(partner));
+        QCOMPARE(rowCount(db, "ZAT_Report"), reports);
+        // A partner someone else holds checked out is left, named, and the run exits 1.
+        const int holder = Sql::insert(db, "ZAT_UserApp", "IdUserApp", {{"IdApp", 1}, {"User", "erin"}});
+        Sql::exec(db, QStringLiteral("Update ZAT_Report Set Name = 'held', IdUserAppCheckOut = %1 Where IdReport = %2").arg(holder).arg(partner));
+        QCOMPARE(run({"import", "--repository", repo, "--package", package, "--category", "1", "--sync-all"}, &out, &err), 1);
+        QVERIFY2(err.contains(QStringLiteral("The report 'held' (%1) is checked out by erin and was left unchanged.").arg(partner)), qPrintable(err));
+        QVERIFY(!err.contains("Operation completed successfully."));
+        QVERIFY(out.contains("(left unchanged)"));
+        Sql::exec(db, QStringLiteral("Update ZAT_Report Set IdUserAppCheckOut = Null Where IdReport = %1").arg(partner));
         QCOMPARE(run({"import", "--repository", repo, "--package", package, "--category", "1", "--reports", "102",
                       "--sync", "102"}, &out, &err), 1);
-        QVERIFY(err.contains("102 has no report with the same code"));
+        QVERIFY(err.contains("102 'Alpha' has no report with the same code"));
+        QVERIFY(err.contains("Origin : import"));
+    }
+
+    // A run that fails writes nothing and says what failed; rows left out make it exit 1.
+    void failedRunSaysWhatFailed_data() { TestDb::addBackends(); }
+    void failedRunSaysWhatFailed()
+    {
+        QFETCH(QString, backend);
+        RepositorySession s;
+        TestDb::freshRepository(s, backend);
+        QSqlDatabase db = s.Connection();
+        const QString repo = repositoryArgument(s, backend);
+        const QString package = buildPackage("cli-fail-" + backend + ".mdb");
+        TestDb::refuseInserts(db, "ZAT_Report", "Name", "Zürich 'Q1'");
+        QString out, err;
+        QCOMPARE(run({"import", "--repository", repo, "--package", package, "--category", "1", "--all-reports",
+                      "--data-sources-for-reports", "--users"}, &out, &err), 1);
+        QVERIFY2(err.contains("Description : Report 'Zürich 'Q1'' (101), table ZAT_Report: ")
+                     && err.contains("Origin : import") && err.trimmed().endsWith("Nothing was imported; the repository is as it was."),
+                 qPrintable(err));
+        QCOMPARE(rowCount(db, "ZAT_Report"), 0);
+        QCOMPARE(rowCount(db, "ZAT_DataSource"), 0);
+
+        TestDb::refuseInserts(db, "ZAT_Macros", "MacroName", "used");
+        QCOMPARE(run({"import", "--repository", repo, "--package", package, "--category", "1", "--macros", "1,2"}, &out, &err), 1);
+        QVERIFY2(err.contains("Origin : ImportMacros()") && err.contains("refused by the test")
+                     && err.contains("1 row(s) were left out."), qPrintable(err));
+        QVERIFY(!err.contains("Operation completed successfully."));
     }
 
     void argumentsAndFailures_data()
@@ -95,7 +139,11 @@ private Q_SLOTS:
         QTest::newRow("not a package") << QStringList{"import", "--repository", "REPO", "--package", "TEXT", "--category", "1"} << 1 << "is not a Velmora repository or package";
         QTest::newRow("missing package") << QStringList{"list", "--package", "/nonexistent/p.mdb"} << 1 << "does not exist";
         QTest::newRow("macro reference left out") << QStringList{"import", "--repository", "REPO", "--package", "PKG", "--category", "1", "--macros", "2"} << 1 << "Origin : ImportMacros()";
-        QTest::newRow("report not offered") << QStringList{"import", "--repository", "REPO", "--package", "PKG", "--category", "1", "--reports", "103"} << 1 << "offers no report 103";
+        QTest::newRow("report not offered") << QStringList{"import", "--repository", "REPO", "--package", "PKG", "--category", "1", "--reports", "103"} << 2 << "offers no report 103";
+        QTest::newRow("report not held") << QStringList{"import", "--repository", "REPO", "--package", "PKG", "--category", "1", "--reports", "102,999"} << 2 << "--reports: the package holds no report 999";
+        QTest::newRow("macro not held") << QStringList{"import", "--repository", "REPO", "--package", "PKG", "--category", "1", "--macros", "77"} << 2 << "holds no macro 77";
+        QTest::newRow("data source not held") << QStringList{"import", "--repository", "REPO", "--package", "PKG", "--category", "1", "--data-sources", "702"} << 2 << "holds no data source 702";
+        QTest::newRow("sync not held") << QStringList{"import", "--repository", "REPO", "--package", "PKG", "--category", "1", "--all-reports", "--sync", "5"} << 2 << "--sync: the package holds no report 5";
     }
     void argumentsAndFailures()
     {

@@ -17,6 +17,9 @@
 #include <QFileInfo>
 
 #include <QHash>
+#include <QSqlQuery>
+#include <algorithm>
+#include <tuple>
 #include <QSet>
 #include <QTextStream>
 
@@ -25,17 +28,22 @@ QString ImportUsage()
     return QStringLiteral(
         "  import --repository REPO --package FILE --category ID [--reports IDS | --all-reports]\n"
         "         [--macros IDS] [--data-sources IDS | --data-sources-for-reports] [--roles] [--users]\n"
-        "         [--sync IDS | --sync-all]\n"
+        "         [--sync IDS | --sync-all] [--keep-folders]\n"
         "      import package reports into category ID of the repository (a file, or\n"
         "      postgresql://user@host:port/database); IDS are comma-separated package ids.\n"
         "      Without options: no report, the macros of the imported reports, no data source,\n"
         "      no roles, no users, no synchronised report. --sync pairs the given package reports\n"
-        "      with the repository's reports of the same code, --sync-all every one that has a partner.\n"
+        "      with the repository's reports of the same code, --sync-all every one that has a partner\n"
+        "      (alone, it imports just those). --keep-folders recreates the package folders of new\n"
+        "      reports under ID. Data sources, macros, roles and users the repository has by name\n"
+        "      are reused; a reused data source keeps its connection string.\n"
         "  list --package FILE [--repository REPO] [--json]\n"
         "      the package's reports (id, name, category, code and, with a repository, the partner),\n"
         "      tab-separated, or with --json as one JSON document. Status lines go to stderr; a\n"
-        "      failure prints the error's four lines and exits 1 (also when macros could not all be\n"
-        "      imported); bad arguments exit 2. Every import is added to the transfer history.\n");
+        "      failure prints the error's four lines and exits 1 with nothing imported; it also exits\n"
+        "      1 when rows were left out (macros that could not be stored or translated) or a report\n"
+        "      was left unchanged because another user holds it checked out. Bad arguments, and ids\n"
+        "      the package does not hold, exit 2. Every import is added to the transfer history.\n");
 }
 
 namespace {
@@ -70,7 +78,8 @@ int ImportCommand(const QStringList &args)
         QTextStream(stdout) << ImportUsage();
         return 0;
     }
-    const QStringList flags = {"--all-reports", "--data-sources-for-reports", "--roles", "--users", "--sync-all"};
+    const QStringList flags = {"--all-reports", "--data-sources-for-reports", "--roles", "--users", "--sync-all",
+                               "--keep-folders"};
     QMap<QString, QString> opts;
     QString problem;
     if (!ParseOptions(args, {"--repository", "--package", "--category", "--reports", "--macros", "--data-sources", "--sync"},
@@ -93,7 +102,7 @@ int ImportCommand(const QStringList &args)
         if (opts.contains(QLatin1String(name)) && (!ParseIds(opts.value(QLatin1String(name)), *list) || list->isEmpty()))
             return usageError(QStringLiteral("import"), QStringLiteral("%1 needs comma-separated ids").arg(QLatin1String(name)));
 
-    const QString origin = QStringLiteral("cmdExport_Click()");
+    const QString origin = QStringLiteral("import");
     try {
         return runImport(opts, category, reports, macros, dataSources, sync);
     } catch (const AppError &e) {
@@ -101,8 +110,33 @@ int ImportCommand(const QStringList &args)
     } catch (const std::exception &e) {
         PrintError(ErrorLines(AppError(ErrorNumber::Generic, QString::fromLocal8Bit(e.what())), origin));
     }
+    // The run is one transaction: a failure takes back whatever it had written.
+    PrintError(QStringLiteral("Nothing was imported; the repository is as it was."));
     return 1;
 }
+
+// Package ids of one table, for checking the ids given on the command line.
+static QSet<int> packageIds(const QSqlDatabase &package, const QString &table, const QString &idColumn)
+{
+    QSet<int> ids;
+    QSqlQuery q = Sql::exec(package, QStringLiteral("Select %1 From %2").arg(idColumn, table));
+    while (q.next())
+        ids.insert(q.value(0).toInt());
+    return ids;
+}
+
+// The administrator row of whoever runs the tool, when the repository has one: check-outs it
+// holds do not keep the import from updating a report. Nothing is created for it.
+static int currentUserId(RepositorySession &session)
+{
+    return Sql::scalar(session.Connection(),
+                       QStringLiteral("Select u.IdUserApp From ZAT_UserApp u Inner Join ZAT_App a On a.IdApp = u.IdApp "
+                                      "Where a.AppName = ? And u.%1 = ? Order By u.IdUserApp").arg(Sql::userColumn()),
+                       {QString::fromLatin1(Schema::ConsoleAppName), session.LoginName()})
+        .toInt();
+}
+
+static QString quoted(const QString &name) { return QLatin1Char('\'') + name + QLatin1Char('\''); }
 
 static int runImport(const QMap<QString, QString> &opts, int category, const QList<int> &reports,
                      const QList<int> &macros, const QList<int> &dataSources, const QList<int> &sync)
@@ -116,40 +150,74 @@ static int runImport(const QMap<QString, QString> &opts, int category, const QLi
     ImportOptions o;
     o.packagePath = opts.value("--package");
     o.idCategDest = category;
+    o.folders = opts.contains("--keep-folders");
+    o.currentUserId = currentUserId(session);
+    QHash<int, QString> reportNames, dataSourceNames, roleNames;
     {
         OpenPackage package(o.packagePath);
         const PackageTree tree = LoadPackageTree(package.db);
+        for (const auto &r : tree.reports)
+            reportNames.insert(r.id, r.name);
+        QSqlQuery q = Sql::exec(package.db, QStringLiteral("Select IdDataSource, Name From ZAT_DataSource"));
+        while (q.next())
+            dataSourceNames.insert(q.value(0).toInt(), q.value(1).toString());
+        q = Sql::exec(package.db, QStringLiteral("Select IdRole, Role From ZAT_Role"));
+        while (q.next())
+            roleNames.insert(q.value(0).toInt(), q.value(1).toString());
+
+        // An id the package does not hold is a mistake in the command, not something to skip.
+        const QSet<int> held = packageIds(package.db, QStringLiteral("ZAT_Report"), QStringLiteral("IdReport"));
+        for (const auto &[option, ids, table, idColumn, noun] :
+             {std::tuple{"--reports", &reports, "ZAT_Report", "IdReport", "report"},
+              {"--sync", &sync, "ZAT_Report", "IdReport", "report"},
+              {"--macros", &macros, "ZAT_Macros", "IdMacro", "macro"},
+              {"--data-sources", &dataSources, "ZAT_DataSource", "IdDataSource", "data source"}}) {
+            const QSet<int> known = QLatin1String(table) == QLatin1String("ZAT_Report")
+                ? held : packageIds(package.db, QLatin1String(table), QLatin1String(idColumn));
+            for (int id : *ids)
+                if (!known.contains(id))
+                    return usageError(QStringLiteral("import"), QStringLiteral("%1: the package holds no %2 %3")
+                                                                    .arg(QLatin1String(option), QLatin1String(noun))
+                                                                    .arg(id));
+        }
+        const QList<int> offered = tree.reportIds();
+        const QSet<int> offeredSet(offered.cbegin(), offered.cend());
+        for (int id : reports)
+            if (!offeredSet.contains(id))
+                return usageError(QStringLiteral("import"),
+                                  QStringLiteral("--reports: the package offers no report %1 (deleted or in the recycle bin)").arg(id));
+
+        QList<SyncCandidate> candidates;
+        QHash<int, SyncCandidate> byId;
+        if (opts.contains("--sync") || opts.contains("--sync-all")) {
+            candidates = LoadSyncCandidates(package.db, db);
+            for (const SyncCandidate &c : candidates)
+                byId.insert(c.idReport, c);
+        }
         if (opts.contains("--all-reports")) {
-            o.reportIds = tree.reportIds();
+            o.reportIds = offered;
+        } else if (opts.contains("--sync-all") && !opts.contains("--reports")) {
+            for (int id : offered) // every report that has a partner, in tree order
+                if (byId.value(id).partnerId != 0)
+                    o.reportIds << id;
         } else {
             const QSet<int> wanted(reports.cbegin(), reports.cend());
-            const QList<int> offered = tree.reportIds();
-            const QSet<int> offeredSet(offered.cbegin(), offered.cend());
-            for (int id : reports)
-                if (!offeredSet.contains(id))
-                    throw AppError(ErrorNumber::InvalidArgument,
-                                   QStringLiteral("The package offers no report %1 (deleted, in the recycle bin or missing).").arg(id));
             for (int id : offered) // tree order, as the dialog imports them
                 if (wanted.contains(id))
                     o.reportIds << id;
         }
-        if (opts.contains("--sync") || opts.contains("--sync-all")) {
-            const QList<SyncCandidate> candidates = LoadSyncCandidates(package.db, db);
-            QHash<int, SyncCandidate> byId;
-            for (const SyncCandidate &c : candidates)
-                byId.insert(c.idReport, c);
-            if (opts.contains("--sync-all")) {
-                for (const SyncCandidate &c : candidates)
-                    if (c.partnerId != 0)
-                        o.syncPairs.insert(c.idReport, c.code);
-            }
-            for (int id : sync) {
-                const SyncCandidate c = byId.value(id);
-                if (c.partnerId == 0)
-                    throw AppError(ErrorNumber::InvalidArgument,
-                                   QStringLiteral("Package report %1 has no report with the same code in the repository.").arg(id));
-                o.syncPairs.insert(id, c.code);
-            }
+        if (opts.contains("--sync-all"))
+            for (const SyncCandidate &c : std::as_const(candidates))
+                if (c.partnerId != 0)
+                    o.syncPairs.insert(c.idReport, c.code);
+        for (int id : sync) {
+            const SyncCandidate c = byId.value(id);
+            if (c.partnerId == 0)
+                throw AppError(ErrorNumber::InvalidArgument,
+                               QStringLiteral("Package report %1 %2 has no report with the same code in the repository.")
+                                   .arg(id)
+                                   .arg(quoted(c.name)));
+            o.syncPairs.insert(id, c.code);
         }
     }
     if (opts.contains("--macros")) {
@@ -172,14 +240,37 @@ static int runImport(const QMap<QString, QString> &opts, int category, const QLi
         PrintError(ErrorLines(e, origin));
     });
     TransferRecording::runImport(session, run, o, nullptr, [](const AppError &e) { PrintError(e.description); });
-    if (!stepFailed)
+    for (const ImportRun::HeldReport &h : std::as_const(run.heldReports))
+        PrintError(ImportRun::heldText(h));
+    if (run.skippedRows > 0)
+        PrintError(QStringLiteral("%1 row(s) were left out.").arg(run.skippedRows));
+    const bool complete = !stepFailed && run.skippedRows == 0 && run.heldReports.isEmpty();
+    if (complete)
         PrintError(QStringLiteral("Operation completed successfully."));
     QTextStream out(stdout);
-    for (int id : o.reportIds)
-        out << QStringLiteral("report %1 -> %2%3").arg(id).arg(run.reportMap.value(id))
-                   .arg(o.syncPairs.contains(id) && run.reportMap.value(id) != 0 ? QStringLiteral(" (synchronised)") : QString())
+    for (int id : o.reportIds) {
+        const bool synced = o.syncPairs.contains(id) && run.reportMap.contains(id);
+        out << QStringLiteral("report %1 -> %2%3\t%4")
+                   .arg(id)
+                   .arg(run.reportMap.value(id))
+                   .arg(synced ? QStringLiteral(" (synchronised)")
+                               : !run.reportMap.contains(id) ? QStringLiteral(" (left unchanged)") : QString(),
+                        reportNames.value(id))
             << Qt::endl;
-    return stepFailed ? 1 : 0;
+    }
+    for (int id : std::as_const(run.dataSourcesUsed))
+        if (run.dataSourceMap.contains(id))
+            out << QStringLiteral("data source %1 -> %2%3\t%4")
+                       .arg(id)
+                       .arg(run.dataSourceMap.value(id))
+                       .arg(run.dataSourcesReused.contains(id) ? QStringLiteral(" (existing, its connection string kept)") : QString(),
+                            dataSourceNames.value(id))
+                << Qt::endl;
+    QList<int> roles = run.roleMap.keys();
+    std::sort(roles.begin(), roles.end());
+    for (int id : std::as_const(roles))
+        out << QStringLiteral("role %1 -> %2\t%3").arg(id).arg(run.roleMap.value(id)).arg(roleNames.value(id)) << Qt::endl;
+    return complete ? 0 : 1;
 }
 
 static int runList(const QMap<QString, QString> &opts);

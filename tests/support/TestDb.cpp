@@ -139,4 +139,20 @@ RepositorySession &freshAppSession(const QString &backend)
     return App::session();
 }
 
+// A trigger's body cannot take bound values: the value is written as a quoted literal.
+void refuseInserts(const QSqlDatabase &db, const QString &table, const QString &column, const QString &text)
+{
+    const QString value = QString(text).replace(QLatin1Char('\''), QStringLiteral("''"));
+    if (Sql::isPostgres(db)) {
+        Sql::exec(db, QStringLiteral("Create Function refuse_%1() Returns trigger Language plpgsql As $$ Begin "
+                                     "If New.%2 = '%3' Then Raise Exception 'refused by the test'; End If; Return New; End $$")
+                          .arg(table.toLower(), column.toLower(), value));
+        Sql::exec(db, QStringLiteral("Create Trigger refuse_%2 Before Insert On %1 For Each Row Execute Function refuse_%2()")
+                          .arg(table, table.toLower()));
+    } else {
+        Sql::exec(db, QStringLiteral("Create Trigger refuse_%1 Before Insert On %1 When New.%2 = '%3' "
+                                     "Begin Select Raise(Abort, 'refused by the test'); End").arg(table, column, value));
+    }
+}
+
 } // namespace TestDb

@@ -2,6 +2,7 @@
 
 #include "repository/RepositorySession.h"
 
+#include <QSqlDatabase>
 #include <QString>
 #include <QTemporaryDir>
 #include <memory>
@@ -27,5 +28,9 @@ RepositorySession &freshAppSession(const QString &backend);
 
 // Whether the PostgreSQL server is configured.
 bool postgresAvailable();
+
+// Makes the destination refuse an inserted row of table whose column holds value (a trigger),
+// as a constraint or a damaged server would.
+void refuseInserts(const QSqlDatabase &db, const QString &table, const QString &column, const QString &value);
 
 } // namespace TestDb

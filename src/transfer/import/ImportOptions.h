@@ -17,6 +17,11 @@ struct ImportOptions {
     QList<int> macroIds;          // with Selected
     bool roles = false;
     bool users = false;
+    // Recreate each new report's package folders under idCategDest.
+    bool folders = false;
+    // The administrator running the import (ZAT_UserApp id): a partner checked out by anyone
+    // else is left unchanged. 0: every check-out holds its report.
+    int currentUserId = 0;
     // package IdReport -> SyncronizeCode of the destination report it overwrites
     QHash<int, QString> syncPairs;
 };

@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -17,11 +18,12 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 // One import run: reads a package into the connected repository. Every row the run adds gets a
-// new id; the maps below carry package ids to destination ids from one step to the next.
+// new id; the maps below carry package ids to destination ids from one step to the next. What
+// the repository keeps unique by name (data sources and their variables, macro categories and
+// macros, roles, applications and users, folders under one parent) is matched by name and reused.
 //
-// The package is read completely, and its references checked, before anything is written, so
-// a damaged or inconsistent package stops the run with nothing written. Once writing started,
-// a failure ends the run and what was saved before it stays.
+// The package is read completely, and its references checked, before anything is written. The
+// run writes in one transaction: a failure ends it and takes back everything it wrote.
 class ImportRun {
 public:
     // Failures that do not end the run (the macro step's) are handed here with their origin.
@@ -37,7 +39,20 @@ public:
     void run(const QSqlDatabase &package);
 
     // package id -> destination id
-    QHash<int, int> dataSourceMap, varMap, reportMap, roleMap, appMap, userMap, macroCategMap, macroMap;
+    QHash<int, int> dataSourceMap, varMap, reportMap, roleMap, appMap, userMap, macroCategMap, macroMap, categoryMap;
+    // Data sources the destination already had (package ids): reused with their own connection string.
+    QSet<int> dataSourcesReused;
+    // Synchronisation partners left unchanged because another user holds them checked out.
+    struct HeldReport {
+        int packageId = 0;
+        int destinationId = 0;
+        QString name;   // the partner's name in the repository
+        QString holder; // who holds it
+    };
+    QList<HeldReport> heldReports;
+    // Rows of the macro step that could not be stored or translated, and were left out.
+    int skippedRows = 0;
+    static QString heldText(const HeldReport &held);
     // What the run took: the data sources and macros it imported (package ids).
     QList<int> dataSourcesUsed, macrosUsed;
 
@@ -55,6 +70,9 @@ private:
     QList<int> IMP_GetAllReferences(int reportId) const;
     void ImportRoles();
     void ImportUsers();
+    int folderFor(int packageCategory);
+    int roleByName(int packageRole);
+    bool heldByOther(int sourceId, int destId);
 
     void setStatus(const QString &text);
     void setValue(int value);
@@ -79,4 +97,9 @@ private:
     };
     QHash<QString, QList<RawInsert>> m_rawInserts; // by table
     bool m_postgres = false;
+    QSet<QString> m_takenCodes; // synchronisation codes the destination holds
+    QHash<QString, int> m_rolesByName;
+    bool m_rolesLoaded = false;
+    QString m_table; // the table of the statement running, for naming a failure
+    QSet<int> m_synced; // package reports that overwrote their partner
 };

@@ -160,6 +160,8 @@ frmImport::frmImport(QWidget *parent) : QDialog(parent)
     named(chkRoles, "chkRoles");
     chkUsers = new QCheckBox(QStringLiteral("Import users"), this);
     named(chkUsers, "chkUsers");
+    chkCategories = new QCheckBox(QStringLiteral("Import report's folders"), this);
+    named(chkCategories, "chkCategories");
     cmdCheckAll = NamedButton(this, "cmdCheckAll", QStringLiteral("&Check All"), false);
     cmdClearAll = NamedButton(this, "cmdClearAll", QStringLiteral("Clear &All"), false);
     cmdSyncronize = NamedButton(this, "cmdSyncronize", QStringLiteral("Syncronize Reports"), false);
@@ -202,6 +204,7 @@ frmImport::frmImport(QWidget *parent) : QDialog(parent)
     auto *othersBox = new QVBoxLayout(others);
     othersBox->addWidget(chkRoles);
     othersBox->addWidget(chkUsers);
+    othersBox->addWidget(chkCategories);
     auto *options = new QVBoxLayout;
     options->addWidget(dsFrame);
     options->addWidget(macroFrame);
@@ -401,16 +404,19 @@ void frmImport::cmdExport_Click()
     o.macroIds = colSelMacros;
     o.roles = chkRoles->isChecked();
     o.users = chkUsers->isChecked();
+    o.folders = chkCategories->isChecked();
     for (const auto &pair : colSyncRep)
         o.syncPairs.insert(pair.first, pair.second);
 
     AppError failure(0, QString());
+    QStringList held;
     {
         BusyCursor busy;
         setBusy(true);
         yield();
         ProgressBar1->setVisible(true);
         try {
+            o.currentUserId = App::session().CurrentUserId();
             ImportRun run(App::session().Connection(), o, this,
                           [](const AppError &e, const QString &origin) { ShowError(e, origin); });
             TransferRecording::runImport(App::session(), run, o, nullptr, HistoryFailure);
@@ -418,6 +424,8 @@ void frmImport::cmdExport_Click()
                 colDSN = run.dataSourcesUsed;
             if (o.macros == ImportOptions::Choice::ForReports)
                 colSelMacros = run.macrosUsed;
+            for (const ImportRun::HeldReport &h : std::as_const(run.heldReports))
+                held << ImportRun::heldText(h);
         } catch (const AppError &e) {
             failure = e;
         } catch (const std::exception &e) {
@@ -430,7 +438,8 @@ void frmImport::cmdExport_Click()
             if (frmMain::exists())
                 RunCommand(QStringLiteral("mnuViewRefresh_Click()"), [] { frmMain::instance()->mnuViewRefresh_Click(); });
             ProgressBar1->setVisible(false);
-            status(QStringLiteral("Operation completed successfully."));
+            status(held.isEmpty() ? QStringLiteral("Operation completed successfully.")
+                                  : QStringLiteral("Operation completed; %1 report(s) left unchanged.").arg(held.size()));
         } else {
             ProgressBar1->setValue(0);
             ProgressBar1->setVisible(false);
@@ -440,6 +449,8 @@ void frmImport::cmdExport_Click()
     }
     if (failure.number != 0)
         ShowError(failure, QStringLiteral("cmdExport_Click()"));
+    else if (!held.isEmpty())
+        prompter().message(held.join(QStringLiteral("\r\n")), AppTitle, Prompter::Icon::Exclamation);
 }
 
 void frmImport::cmdClose_Click() { close(); }

@@ -55,6 +55,7 @@ public:
     QPushButton *cmdMacros;
     QCheckBox *chkRoles;
     QCheckBox *chkUsers;
+    QCheckBox *chkCategories;
     QPushButton *cmdCheckAll;
     QPushButton *cmdClearAll;
     QPushButton *cmdSyncronize;

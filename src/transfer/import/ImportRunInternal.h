@@ -1,0 +1,119 @@
+#pragma once
+
+// What the import steps share: the package as read once, readers of its untrusted values, and
+// the guard that keeps a failed statement from aborting a PostgreSQL transaction.
+
+#include "ImportRun.h"
+#include "repository/AppError.h"
+#include "repository/Sql.h"
+#include "transfer/export/ExportRows.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QVariant>
+#include <climits>
+
+using namespace Qt::StringLiterals;
+using Rec = ExportRows::Row;
+using Recs = QList<Rec>;
+
+// ---- reading package values: a package comes from elsewhere, so every value may be Null or of
+// an unexpected type; Null gives the column's default.
+
+inline QVariant txt(const Rec &r, const char *column)
+{
+    const QVariant v = r.value(column);
+    return v.isNull() ? QString(QLatin1String("")) : v.toString();
+}
+
+inline int num(const Rec &r, const char *column, int def = 0)
+{
+    const QVariant v = r.value(column);
+    if (v.isNull())
+        return def;
+    if (v.typeId() == QMetaType::LongLong) { // how SQLite hands out integers
+        const qlonglong i = *static_cast<const qlonglong *>(v.constData());
+        if (i >= INT_MIN && i <= INT_MAX)
+            return int(i);
+    }
+    bool ok = false;
+    const int i = v.toInt(&ok);
+    if (ok)
+        return i;
+    const double d = v.toDouble(&ok);
+    return ok && d > -2147483648.0 && d < 2147483648.0 ? int(d) : 0;
+}
+
+inline int flag(const Rec &r, const char *column)
+{
+    const int v = num(r, column);
+    return v < -32768 || v > 32767 ? 1 : v; // flag columns are small integers
+}
+
+inline QVariant realNumber(const Rec &r, const char *column, double def)
+{
+    const QVariant v = r.value(column);
+    bool ok = false;
+    const double d = v.isNull() ? def : v.toDouble(&ok);
+    return v.isNull() ? def : (ok ? d : 0.0);
+}
+
+// A package date: the stored form, the month/day/year text an export writes, or ISO 8601.
+QDateTime packageDate(const QVariant &value);
+
+// The stored date, or Null: an empty or unreadable text is no date and a server refuses it.
+inline QVariant date(const Rec &r, const char *column)
+{
+    return Sql::dateValue(packageDate(r.value(column)));
+}
+
+inline QVariant nullInt() { return QVariant(QMetaType(QMetaType::Int)); }
+
+inline bool isTip(const Rec &r, char tip)
+{
+    const QString t = r.value("Tip").toString().trimmed();
+    return t.size() == 1 && t.at(0).toLower() == QLatin1Char(tip);
+}
+
+inline int idOf(const Rec &r, const char *column) { return num(r, column); }
+
+inline AppError packageError(const QString &text) { return AppError(ErrorNumber::BadFile, text); }
+
+// ---- the package, read once
+
+struct ImportRun::Package {
+    QHash<int, Rec> reports;
+    QHash<int, Rec> settings;         // first row of each report
+    QHash<int, Recs> columns;         // by report
+    QHash<int, Recs> links;           // ZAT_ReportDS rows by report
+    QHash<int, Rec> views;
+    QHash<int, Rec> sortRows;         // first "e" row of each report
+    QHash<int, Rec> dataSources;
+    QHash<int, Recs> vars;            // by data source
+    Recs dependences;
+    Recs macroCategories;
+    Recs macros;
+    QHash<int, int> macroCategOf;     // macro -> its category
+    QHash<int, QList<int>> macroUses;  // "m" references: using macro -> used macros (package macros only)
+    QHash<int, Recs> reportRefsBySource; // "r" references by report
+    Recs macroRefs;                   // every "m" reference, in package order
+    QHash<int, Rec> categories;       // report folders, with folders only
+    QHash<int, int> categorySortNr;   // their "c" sort numbers
+    Recs roles;
+    Recs roleReports;
+    Recs apps;
+    Recs users;
+    Recs userRoles;
+};
+
+template <typename F>
+auto ImportRun::guarded(F &&f)
+{
+    if (!m_postgres) // only PostgreSQL loses the transaction's earlier rows to a failed statement
+        return f();
+    Sql::Savepoint sp(m_db, QStringLiteral("import_row"));
+    auto result = f();
+    sp.release();
+    return result;
+}

@@ -1,0 +1,170 @@
+#include "ImportRunInternal.h"
+
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <sqlite3.h>
+
+// Inserts go through statements prepared once per table and column list: the same few shapes
+// repeat for every report, and preparing each row again would dominate the run.
+int ImportRun::add(const QString &table, const QString &idColumn, const QList<QPair<QString, QVariant>> &values)
+{
+    m_table = table;
+    if (m_raw)
+        return addRaw(table, idColumn, values);
+    QString key = table;
+    for (const auto &v : values)
+        key += QLatin1Char(',') + v.first;
+    auto it = m_inserts.find(key);
+    if (it == m_inserts.end()) {
+        QStringList columns, marks;
+        for (const auto &v : values) {
+            columns << (v.first.compare(QLatin1String("User"), Qt::CaseInsensitive) == 0 ? Sql::userColumn() : v.first);
+            marks << QStringLiteral("?");
+        }
+        QSqlQuery q(m_db);
+        if (!q.prepare(QStringLiteral("Insert Into %1 (%2) Values (%3) Returning %4")
+                           .arg(table, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')), idColumn)))
+            return guarded([&] { return Sql::insert(m_db, table, idColumn, values); }); // reports the driver's error
+        it = m_inserts.insert(key, q);
+    }
+    QSqlQuery &q = *it;
+    return guarded([&] {
+        for (int i = 0; i < values.size(); ++i)
+            q.bindValue(i, values[i].second);
+        if (!q.exec()) {
+            const QSqlError err = q.lastError();
+            bool ok = false;
+            const int code = err.nativeErrorCode().toInt(&ok);
+            const QString text = err.databaseText().trimmed().isEmpty() ? err.text().trimmed() : err.databaseText().trimmed();
+            throw AppError(ok && code != 0 ? code : ErrorNumber::Database, text, QStringLiteral("Velmora repository"));
+        }
+        if (!q.next())
+            throw AppError(ErrorNumber::Database, QStringLiteral("No id was returned for a new row of ") + table);
+        const int id = q.value(0).toInt();
+        q.finish();
+        return id;
+    });
+}
+
+void ImportRun::finalizeRaw()
+{
+    for (const QList<RawInsert> &shapes : std::as_const(m_rawInserts))
+        for (const RawInsert &shape : shapes)
+            sqlite3_finalize(shape.statement);
+    m_rawInserts.clear();
+}
+
+// The same statement as above, bound and stepped straight through SQLite. Values are bound as
+// the driver binds them (a null text is Null), and a failure carries the same code and text.
+int ImportRun::addRaw(const QString &table, const QString &idColumn, const QList<QPair<QString, QVariant>> &values)
+{
+    // Found by comparing the column names in place: building a key string for every row cost more
+    // than the lookup saves.
+    QList<RawInsert> &shapes = m_rawInserts[table];
+    const RawInsert *found = nullptr;
+    for (const RawInsert &shape : std::as_const(shapes)) {
+        if (shape.columns.size() != values.size())
+            continue;
+        bool same = true;
+        for (qsizetype i = 0; same && i < values.size(); ++i)
+            same = shape.columns.at(i) == values.at(i).first;
+        if (same) {
+            found = &shape;
+            break;
+        }
+    }
+    if (!found) {
+        RawInsert shape;
+        QStringList columns, marks;
+        for (const auto &v : values) {
+            shape.columns << v.first;
+            columns << (v.first.compare(QLatin1String("User"), Qt::CaseInsensitive) == 0 ? Sql::userColumn() : v.first);
+            marks << QStringLiteral("?");
+        }
+        // An integer primary key is the row id: the new id is read back without Returning, which
+        // makes SQLite gather the returned rows in a table of their own for every statement.
+        const QByteArray tableName = table.toUtf8(), idName = idColumn.toUtf8();
+        const char *declared = nullptr;
+        int primaryKey = 0;
+        shape.rowId = sqlite3_table_column_metadata(m_raw, nullptr, tableName.constData(), idName.constData(), &declared,
+                                                    nullptr, nullptr, &primaryKey, nullptr) == SQLITE_OK
+            && primaryKey && declared && qstricmp(declared, "integer") == 0;
+        QString text = QStringLiteral("Insert Into %1 (%2) Values (%3)")
+                           .arg(table, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+        if (!shape.rowId)
+            text += QStringLiteral(" Returning ") + idColumn;
+        const QByteArray sql = text.toUtf8();
+        sqlite3_stmt *st = nullptr;
+        if (sqlite3_prepare_v3(m_raw, sql.constData(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &st, nullptr) != SQLITE_OK
+            || !st) {
+            sqlite3_finalize(st);
+            return Sql::insert(m_db, table, idColumn, values); // reports the driver's error
+        }
+        shape.statement = st;
+        shapes.append(shape);
+        found = &shapes.last();
+    }
+    sqlite3_stmt *st = found->statement;
+    const auto failure = [&](int code) {
+        const QString text = QString(reinterpret_cast<const QChar *>(sqlite3_errmsg16(m_raw))).trimmed();
+        return AppError(code != 0 ? code : ErrorNumber::Database, text, QStringLiteral("Velmora repository"));
+    };
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
+    for (int i = 0; i < values.size(); ++i) {
+        const QVariant &v = values[i].second;
+        const int n = i + 1;
+        int rc = SQLITE_OK;
+        if (v.isNull()) {
+            rc = sqlite3_bind_null(st, n);
+        } else {
+            switch (v.typeId()) {
+            case QMetaType::QString: {
+                const QString &s = *static_cast<const QString *>(v.constData());
+                // The text stays alive in values until the row is written.
+                rc = s.isNull() ? sqlite3_bind_null(st, n)
+                                : sqlite3_bind_text16(st, n, s.utf16(), int(s.size() * sizeof(QChar)), SQLITE_STATIC);
+                break;
+            }
+            case QMetaType::Int:
+            case QMetaType::UInt:
+            case QMetaType::Bool:
+            case QMetaType::Short:
+            case QMetaType::UShort:
+            case QMetaType::Long:
+            case QMetaType::LongLong:
+            case QMetaType::ULong:
+            case QMetaType::ULongLong:
+                rc = sqlite3_bind_int64(st, n, v.toLongLong());
+                break;
+            case QMetaType::Double:
+            case QMetaType::Float:
+                rc = sqlite3_bind_double(st, n, v.toDouble());
+                break;
+            default: {
+                const QString s = v.toString();
+                rc = sqlite3_bind_text16(st, n, s.utf16(), int(s.size() * sizeof(QChar)), SQLITE_TRANSIENT);
+            }
+            }
+        }
+        if (rc != SQLITE_OK)
+            throw failure(rc);
+    }
+    const int rc = sqlite3_step(st);
+    if (rc == SQLITE_DONE && found->rowId) {
+        sqlite3_reset(st);
+        return int(sqlite3_last_insert_rowid(m_raw));
+    }
+    if (rc == SQLITE_ROW) {
+        const int id = sqlite3_column_int(st, 0);
+        sqlite3_reset(st);
+        return id;
+    }
+    if (rc == SQLITE_DONE) {
+        sqlite3_reset(st);
+        throw AppError(ErrorNumber::Database, QStringLiteral("No id was returned for a new row of ") + table);
+    }
+    throw failure(sqlite3_reset(st));
+}
