@@ -290,8 +290,9 @@ static int runImport(const QMap<QString, QString> &opts, int category, const QLi
     o.roles = opts.contains("--roles");
     o.users = opts.contains("--users");
 
-    const ImportPlan plan = PlanImport(db, o);
     const bool json = opts.contains("--json");
+    // Planned only when asked for: a plain run needs no second pass over the package.
+    const ImportPlan plan = json || opts.contains("--dry-run") ? PlanImport(db, o) : ImportPlan();
     if (opts.contains("--dry-run")) {
         if (json)
             JsonOutput::print(JsonOutput::plan(plan));
