@@ -960,6 +960,11 @@ private Q_SLOTS:
         QCOMPARE(seen.first(), QStringLiteral("Problems (1)"));
         QVERIFY(!importEnabled);
         QCOMPARE(summary, QStringLiteral("The import would be refused: 1 problem(s)."));
+        // Run anyway with the Import button: the error names the same problem.
+        prompts.clear();
+        QTest::mouseClick(dlg.cmdExport, Qt::LeftButton);
+        QCOMPARE(prompts.messages().size(), 2);
+        QVERIFY2(prompts.last().text.contains("The category 2 cannot hold new reports."), qPrintable(prompts.last().text));
         QCOMPARE(rowCount(db, "ZAT_Report"), 1);
     }
 
