@@ -8,6 +8,7 @@
 #include "repository/Schema.h"
 #include "repository/Sql.h"
 #include "transfer/export/ExportRun.h"
+#include "transfer/import/ImportPlan.h"
 #include "transfer/import/ImportRun.h"
 #include "transfer/import/PackageTree.h"
 
@@ -56,7 +57,7 @@ int main(int argc, char **argv)
     const QList<int> sizes = SyntheticRepository::reportCounts(argc, argv);
     QTemporaryDir dir;
     QTextStream out(stdout);
-    out << "reports  import(ms)  bare copy(ms)  ratio  import per report(us)\n";
+    out << "reports  import(ms)  bare copy(ms)  ratio  import per report(us)  plan(ms)  plan again(ms)\n";
     for (int n : sizes) {
         const QString repoPath = QDir(dir.path()).filePath(QStringLiteral("repo%1.mdb").arg(n));
         const QString packagePath = QDir(dir.path()).filePath(QStringLiteral("package%1.mdb").arg(n));
@@ -82,16 +83,25 @@ int main(int argc, char **argv)
         dest.OpenFile(destPath);
         QElapsedTimer timer;
         timer.start();
+        PlanImport(dest.Connection(), options);
+        const double planMs = timer.nsecsElapsed() / 1e6;
+        timer.restart();
         ImportRun(dest.Connection(), options).run();
         const double importMs = timer.nsecsElapsed() / 1e6;
+        // Everything in place now: every row is looked up and reused.
+        timer.restart();
+        PlanImport(dest.Connection(), options);
+        const double againMs = timer.nsecsElapsed() / 1e6;
         dest.ResetConnection();
         const double bareMs = bareCopy(packagePath, QDir(dir.path()).filePath(QStringLiteral("bare%1.mdb").arg(n)));
-        out << QStringLiteral("%1  %2  %3  %4  %5\n")
+        out << QStringLiteral("%1  %2  %3  %4  %5  %6  %7\n")
                    .arg(n, 7)
                    .arg(importMs, 10, 'f', 1)
                    .arg(bareMs, 13, 'f', 1)
                    .arg(importMs / bareMs, 5, 'f', 1)
-                   .arg(importMs * 1000.0 / n, 21, 'f', 1);
+                   .arg(importMs * 1000.0 / n, 21, 'f', 1)
+                   .arg(planMs, 8, 'f', 1)
+                   .arg(againMs, 14, 'f', 1);
         out.flush();
     }
     return 0;

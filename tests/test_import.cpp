@@ -16,6 +16,8 @@
 #include "transfer/export/ui/frmExportDSN.h"
 #include "transfer/export/ui/frmExportMacros.h"
 #include "transfer/import/ui/frmImport.h"
+#include "transfer/import/ui/frmImportPreview.h"
+#include "WhenModal.h"
 #include "transfer/import/ui/frmSyncronize.h"
 
 #include "shell/AppState.h"
@@ -887,6 +889,83 @@ private Q_SLOTS:
         QVERIFY(prompts.last().text.contains(dlg.panel1->text()));
         QVERIFY(dlg.ProgressBar1->isHidden());
         QVERIFY(!dlg.cmdSyncronize->isHidden() && dlg.cmdExport->isEnabled());
+    }
+
+    // Preview: the plan in its own window; Back leaves the repository alone, Import runs the import,
+    // and a refused import shows its problems first with no way to start it.
+    void previewWindow_data() { TestDb::addBackends(); }
+    void previewWindow()
+    {
+        QFETCH(QString, backend);
+        ScriptedPrompter prompts;
+        RepositorySession &s = TestDb::freshAppSession(backend);
+        QSqlDatabase db = s.Connection();
+        const int categ = Sql::insert(db, "ZAT_Category", "IdCateg", {{"Name", "Target"}, {"IdParent", 1}, {"IsDeleted", 0}});
+        const QString path = packagePath("gui-preview-" + backend);
+        buildRichPackage(path);
+        frmImport dlg;
+        dlg.IdCategDest = categ;
+        dlg.show();
+        prompts.files.enqueue(path);
+        QTest::mouseClick(dlg.cmdBrowse, Qt::LeftButton);
+        QTreeWidgetItem *node = ItemData::findByKey(dlg.twRep, "r101");
+        QVERIFY(node);
+        dlg.twRep->scrollToItem(node);
+        const QPoint at = dlg.twRep->visualItemRect(node).center();
+        QTest::mouseClick(dlg.twRep->viewport(), Qt::LeftButton, {}, at); // the view pairs a double click with its press
+        QTest::mouseDClick(dlg.twRep->viewport(), Qt::LeftButton, {}, at);
+        QCOMPARE(frmImport::picture(node), int(frmImport::PicReportTicked));
+
+        const auto topTexts = [](frmImportPreview *w) {
+            QStringList texts;
+            for (int i = 0; i < w->twPlan->topLevelItemCount(); ++i)
+                texts << w->twPlan->topLevelItem(i)->text(0);
+            return texts;
+        };
+        QStringList seen;
+        QString action;
+        bool done = false;
+        whenModal<frmImportPreview>(&done, [&](frmImportPreview *w) {
+            seen = topTexts(w);
+            action = w->twPlan->topLevelItem(0)->child(0)->text(1);
+            QTest::mouseClick(w->cmdBack, Qt::LeftButton);
+        });
+        QTest::mouseClick(dlg.cmdPreview, Qt::LeftButton);
+        QTRY_VERIFY(done);
+        QCOMPARE(seen, QStringList({"Reports (1): 1 added, 0 overwritten, 0 refused", "Macro categories (1): 1 added, 0 reused",
+                                    "Macros (2): 2 added, 0 reused"}));
+        QCOMPARE(action, QStringLiteral("add"));
+        QCOMPARE(rowCount(db, "ZAT_Report"), 0);
+
+        done = false;
+        whenModal<frmImportPreview>(&done, [&](frmImportPreview *w) { QTest::mouseClick(w->cmdImport, Qt::LeftButton); });
+        QTest::mouseClick(dlg.cmdPreview, Qt::LeftButton);
+        QTRY_VERIFY(done);
+        QTRY_COMPARE(rowCount(db, "ZAT_Report", QStringLiteral("IdCateg = %1").arg(categ)), 1);
+        QCOMPARE(dlg.panel1->text(), QStringLiteral("Operation completed successfully."));
+        QVERIFY(!prompts.messages().contains("Import selected reports?")); // the preview was the question
+
+        dlg.IdCategDest = 2;
+        bool importEnabled = true;
+        QString summary;
+        done = false;
+        whenModal<frmImportPreview>(&done, [&](frmImportPreview *w) {
+            seen = topTexts(w);
+            importEnabled = w->cmdImport->isEnabled();
+            summary = w->lblSummary->text();
+            QTest::mouseClick(w->cmdBack, Qt::LeftButton);
+        });
+        QTest::mouseClick(dlg.cmdPreview, Qt::LeftButton);
+        QTRY_VERIFY(done);
+        QCOMPARE(seen.first(), QStringLiteral("Problems (1)"));
+        QVERIFY(!importEnabled);
+        QCOMPARE(summary, QStringLiteral("The import would be refused: 1 problem(s)."));
+        // Run anyway with the Import button: the error names the same problem.
+        prompts.clear();
+        QTest::mouseClick(dlg.cmdExport, Qt::LeftButton);
+        QCOMPARE(prompts.messages().size(), 2);
+        QVERIFY2(prompts.last().text.contains("The category 2 cannot hold new reports."), qPrintable(prompts.last().text));
+        QCOMPARE(rowCount(db, "ZAT_Report"), 1);
     }
 
     void synchronisationDialog_data() { TestDb::addBackends(); }

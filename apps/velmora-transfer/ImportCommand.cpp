@@ -9,6 +9,7 @@
 #include "repository/RepositorySession.h"
 #include "repository/Schema.h"
 #include "repository/Sql.h"
+#include "transfer/import/ImportPlan.h"
 #include "transfer/import/ImportRun.h"
 #include "transfer/import/PackageTree.h"
 #include "transfer/import/SyncPairing.h"
@@ -28,7 +29,7 @@ QString ImportUsage()
     return QStringLiteral(
         "  import --repository REPO --package FILE --category ID [--reports IDS | --all-reports]\n"
         "         [--macros IDS] [--data-sources IDS | --data-sources-for-reports] [--roles] [--users]\n"
-        "         [--sync IDS | --sync-all] [--keep-folders]\n"
+        "         [--sync IDS | --sync-all] [--keep-folders] [--dry-run] [--json]\n"
         "      import package reports into category ID of the repository (a file, or\n"
         "      postgresql://user@host:port/database); IDS are comma-separated package ids.\n"
         "      Without options: no report, the macros of the imported reports, no data source,\n"
@@ -36,7 +37,10 @@ QString ImportUsage()
         "      with the repository's reports of the same code, --sync-all every one that has a partner\n"
         "      (alone, it imports just those). --keep-folders recreates the package folders of new\n"
         "      reports under ID. Data sources, macros, roles and users the repository has by name\n"
-        "      are reused; a reused data source keeps its connection string.\n"
+        "      are reused; a reused data source keeps its connection string. --dry-run prints what\n"
+        "      the import would do and every problem that would refuse it, writes nothing, and exits\n"
+        "      0 when the import would run, 1 when it would be refused. --json prints the plan (after\n"
+        "      a run: what was done, with the new ids) as one JSON document.\n"
         "  list --package FILE [--repository REPO] [--json]\n"
         "      the package's reports (id, name, category, code and, with a repository, the partner),\n"
         "      tab-separated, or with --json as one JSON document. Status lines go to stderr; a\n"
@@ -79,7 +83,7 @@ int ImportCommand(const QStringList &args)
         return 0;
     }
     const QStringList flags = {"--all-reports", "--data-sources-for-reports", "--roles", "--users", "--sync-all",
-                               "--keep-folders"};
+                               "--keep-folders", "--dry-run", "--json"};
     QMap<QString, QString> opts;
     QString problem;
     if (!ParseOptions(args, {"--repository", "--package", "--category", "--reports", "--macros", "--data-sources", "--sync"},
@@ -137,6 +141,59 @@ static int currentUserId(RepositorySession &session)
 }
 
 static QString quoted(const QString &name) { return QLatin1Char('\'') + name + QLatin1Char('\''); }
+
+// The plan as lines: problems first, then one line per report and per other row the run touches.
+static void printPlan(const ImportPlan &plan)
+{
+    QTextStream out(stdout);
+    for (const QString &problem : plan.problems)
+        out << QStringLiteral("problem\t") << problem << Qt::endl;
+    for (const ImportPlan::Report &r : plan.reports) {
+        QString action = r.action;
+        if (r.action == QLatin1String("add"))
+            action += QStringLiteral(" into category %1").arg(r.destinationCategory)
+                + (r.folder.isEmpty() ? QString() : QStringLiteral(" folder ") + quoted(r.folder));
+        else if (r.action == QLatin1String("overwrite"))
+            action += QStringLiteral(" %1").arg(r.destinationId);
+        else
+            action += QStringLiteral(": ") + r.reason;
+        out << QStringLiteral("report %1 -> %2\t%3").arg(r.packageId).arg(action, r.name) << Qt::endl;
+        for (const QString &w : r.warnings)
+            out << QStringLiteral("  warning: ") << w << Qt::endl;
+    }
+    for (const auto &[kind, items] :
+         {std::pair{"data source", &plan.dataSources}, {"variable", &plan.variables}, {"macro category", &plan.macroCategories},
+          {"macro", &plan.macros}, {"role", &plan.roles}, {"application", &plan.applications}, {"user", &plan.users}})
+        for (const ImportPlan::Item &i : *items)
+            out << QStringLiteral("%1 %2 -> %3%4%5\t%6")
+                       .arg(QLatin1String(kind))
+                       .arg(i.packageId)
+                       .arg(i.action, i.destinationId ? QStringLiteral(" %1").arg(i.destinationId) : QString(),
+                            i.note.isEmpty() ? QString() : QStringLiteral(" (") + i.note + QLatin1Char(')'), i.name)
+                << Qt::endl;
+}
+
+// The plan with what the run did: new ids, and partners it left unchanged.
+static ImportPlan withOutcome(ImportPlan plan, const ImportRun &run)
+{
+    QHash<int, QString> held;
+    for (const ImportRun::HeldReport &h : run.heldReports)
+        held.insert(h.packageId, ImportRun::heldText(h));
+    for (ImportPlan::Report &r : plan.reports) {
+        if (run.reportMap.contains(r.packageId)) {
+            r.destinationId = run.reportMap.value(r.packageId);
+        } else if (held.contains(r.packageId)) {
+            r.action = QStringLiteral("refused");
+            r.reason = held.value(r.packageId);
+        }
+    }
+    for (const auto &[items, map] : {std::pair{&plan.dataSources, &run.dataSourceMap}, {&plan.variables, &run.varMap},
+                                     {&plan.macroCategories, &run.macroCategMap}, {&plan.macros, &run.macroMap},
+                                     {&plan.roles, &run.roleMap}, {&plan.applications, &run.appMap}, {&plan.users, &run.userMap}})
+        for (ImportPlan::Item &i : *items)
+            i.destinationId = map->value(i.packageId, i.destinationId);
+    return plan;
+}
 
 static int runImport(const QMap<QString, QString> &opts, int category, const QList<int> &reports,
                      const QList<int> &macros, const QList<int> &dataSources, const QList<int> &sync)
@@ -233,13 +290,37 @@ static int runImport(const QMap<QString, QString> &opts, int category, const QLi
     o.roles = opts.contains("--roles");
     o.users = opts.contains("--users");
 
+    const bool json = opts.contains("--json");
+    // Planned only when asked for: a plain run needs no second pass over the package.
+    const ImportPlan plan = json || opts.contains("--dry-run") ? PlanImport(db, o) : ImportPlan();
+    if (opts.contains("--dry-run")) {
+        if (json)
+            JsonOutput::print(JsonOutput::plan(plan));
+        else
+            printPlan(plan);
+        PrintError(QStringLiteral("Dry run: nothing was written."));
+        PrintError(plan.refused() ? QStringLiteral("The import would be refused: %1 problem(s).").arg(plan.problems.size())
+                                  : QStringLiteral("The import would run."));
+        return plan.refused() ? 1 : 0;
+    }
+
     StderrProgress progress;
     bool stepFailed = false;
     ImportRun run(db, o, &progress, [&](const AppError &e, const QString &origin) {
         stepFailed = true;
         PrintError(ErrorLines(e, origin));
     });
-    TransferRecording::runImport(session, run, o, nullptr, [](const AppError &e) { PrintError(e.description); });
+    try {
+        TransferRecording::runImport(session, run, o, nullptr, [](const AppError &e) { PrintError(e.description); });
+    } catch (const AppError &e) {
+        if (json) { // the refusal for scripts too; the error's lines follow on stderr
+            ImportPlan failed = plan;
+            if (failed.problems.isEmpty())
+                failed.problems << e.description;
+            JsonOutput::print(JsonOutput::plan(failed));
+        }
+        throw;
+    }
     for (const ImportRun::HeldReport &h : std::as_const(run.heldReports))
         PrintError(ImportRun::heldText(h));
     if (run.skippedRows > 0)
@@ -247,6 +328,10 @@ static int runImport(const QMap<QString, QString> &opts, int category, const QLi
     const bool complete = !stepFailed && run.skippedRows == 0 && run.heldReports.isEmpty();
     if (complete)
         PrintError(QStringLiteral("Operation completed successfully."));
+    if (json) {
+        JsonOutput::print(JsonOutput::plan(withOutcome(plan, run)));
+        return complete ? 0 : 1;
+    }
     QTextStream out(stdout);
     for (int id : o.reportIds) {
         const bool synced = o.syncPairs.contains(id) && run.reportMap.contains(id);

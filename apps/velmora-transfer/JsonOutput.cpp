@@ -48,4 +48,39 @@ QJsonObject run(const TransferLog::Run &r, bool withLines)
     return o;
 }
 
+QJsonObject plan(const ImportPlan &p)
+{
+    const auto report = [](const ImportPlan::Report &r) {
+        QJsonObject o{{"package_id", r.packageId},
+                      {"name", r.name},
+                      {"action", r.action},
+                      {"destination_id", idOrNull(r.destinationId)},
+                      {"warnings", QJsonArray::fromStringList(r.warnings)}};
+        if (r.action == QLatin1String("add")) {
+            o.insert("destination_category", r.destinationCategory);
+            o.insert("folder", textOrNull(r.folder));
+        }
+        if (!r.reason.isEmpty())
+            o.insert("reason", r.reason);
+        return o;
+    };
+    const auto item = [](const ImportPlan::Item &i) {
+        QJsonObject o{{"package_id", i.packageId}, {"name", i.name}, {"action", i.action},
+                      {"destination_id", idOrNull(i.destinationId)}};
+        if (!i.note.isEmpty())
+            o.insert("note", i.note);
+        return o;
+    };
+    return {{"reports", array(p.reports, report)},
+            {"data_sources", array(p.dataSources, item)},
+            {"variables", array(p.variables, item)},
+            {"macro_categories", array(p.macroCategories, item)},
+            {"macros", array(p.macros, item)},
+            {"roles", array(p.roles, item)},
+            {"applications", array(p.applications, item)},
+            {"users", array(p.users, item)},
+            {"problems", QJsonArray::fromStringList(p.problems)},
+            {"refused", p.refused()}};
+}
+
 } // namespace JsonOutput

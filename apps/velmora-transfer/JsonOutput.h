@@ -1,6 +1,7 @@
 #pragma once
 
 #include "transfer/TransferLog.h"
+#include "transfer/import/ImportPlan.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -31,5 +32,8 @@ QJsonObject counts(const TransferLog::Counts &counts);
 QJsonObject line(const TransferLog::Line &line);
 // A run as the history keeps it; with its report lines when withLines.
 QJsonObject run(const TransferLog::Run &run, bool withLines);
+
+// What an import does (or would do): its reports, each other kind, and the problems refusing it.
+QJsonObject plan(const ImportPlan &plan);
 
 } // namespace JsonOutput

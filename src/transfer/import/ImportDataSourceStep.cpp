@@ -11,14 +11,7 @@
 void ImportRun::ImportDataSources()
 {
     const Package &p = *m_pkg;
-    QHash<QString, int> byName;
-    guarded([&] {
-        QSqlQuery q = Sql::exec(m_db, QStringLiteral("Select IdDataSource, Name From ZAT_DataSource Order By IdDataSource"));
-        while (q.next())
-            if (!q.value(1).isNull() && !byName.contains(q.value(1).toString()))
-                byName.insert(q.value(1).toString(), q.value(0).toInt());
-        return 0;
-    });
+    QHash<QString, int> byName = guarded([&] { return firstIdByName(m_db, ImportLookup::dataSources(), true); });
     QSet<int> importedVars, existingVars;
     for (int ds : dataSourcesUsed) {
         if (p.dataSources.contains(ds) && !dataSourceMap.contains(ds)) {
@@ -36,14 +29,7 @@ void ImportRun::ImportDataSources()
         }
         QHash<QString, int> varsByName;
         if (dataSourcesReused.contains(ds))
-            guarded([&] {
-                QSqlQuery q = Sql::exec(m_db, QStringLiteral("Select IdVar, Name From ZAT_Var Where IdDataSource = %1 Order By IdVar")
-                                                  .arg(dataSourceMap.value(ds)));
-                while (q.next())
-                    if (!varsByName.contains(q.value(1).toString()))
-                        varsByName.insert(q.value(1).toString(), q.value(0).toInt());
-                return 0;
-            });
+            varsByName = guarded([&] { return firstIdByName(m_db, ImportLookup::variables(dataSourceMap.value(ds)), false); });
         for (const Rec &v : p.vars.value(ds)) {
             const int source = idOf(v, "IdVar");
             if (varMap.contains(source))

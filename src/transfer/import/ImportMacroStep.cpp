@@ -43,26 +43,35 @@ QList<int> ImportRun::IMP_GetAllReferences(int reportId) const
     return result;
 }
 
+// The package macros the run brings, in the order it brings them.
+QList<int> ImportRun::chooseMacros() const
+{
+    QList<int> used;
+    QSet<int> chosen;
+    const bool forReports = m_opt.macros == ImportOptions::Choice::ForReports;
+    const auto take = [&](int id) {
+        if (!chosen.contains(id)) {
+            chosen.insert(id);
+            used << id;
+        }
+    };
+    if (!forReports)
+        for (int id : m_opt.macroIds)
+            take(id);
+    else
+        for (int report : m_opt.reportIds)
+            for (int id : IMP_GetAllReferences(report))
+                take(id);
+    return used;
+}
+
 void ImportRun::ImportMacros()
 {
     const Package &p = *m_pkg;
     const bool forReports = m_opt.macros == ImportOptions::Choice::ForReports;
     try {
-        macrosUsed.clear();
-        QSet<int> chosen;
-        const QList<int> source = forReports ? QList<int>() : m_opt.macroIds;
-        for (int id : source)
-            if (!chosen.contains(id)) {
-                chosen.insert(id);
-                macrosUsed << id;
-            }
-        if (forReports)
-            for (int report : m_opt.reportIds)
-                for (int id : IMP_GetAllReferences(report))
-                    if (!chosen.contains(id)) {
-                        chosen.insert(id);
-                        macrosUsed << id;
-                    }
+        macrosUsed = chooseMacros();
+        const QSet<int> chosen(macrosUsed.cbegin(), macrosUsed.cend());
         // A macro that a synchronised report brings replaces the body of its namesake; other
         // namesakes are reused as they are.
         QSet<int> replacing;
@@ -87,28 +96,12 @@ void ImportRun::ImportMacros()
         };
 
         // Macro categories are unique by name, macros by category and name.
-        QHash<QString, int> categoriesByName;
-        guarded([&] {
-            QSqlQuery q = Sql::exec(m_db, QStringLiteral("Select IdCateg, Denumire From ZAT_CategMacros Order By IdCateg"));
-            while (q.next())
-                if (!q.value(1).isNull() && !categoriesByName.contains(q.value(1).toString()))
-                    categoriesByName.insert(q.value(1).toString(), q.value(0).toInt());
-            return 0;
-        });
+        QHash<QString, int> categoriesByName = guarded([&] { return firstIdByName(m_db, ImportLookup::macroCategories(), true); });
         QHash<int, QHash<QString, int>> macrosByCategory; // destination category -> name -> macro
         const auto macrosOf = [&](int categ) -> QHash<QString, int> & {
             auto it = macrosByCategory.find(categ);
             if (it == macrosByCategory.end()) {
-                it = macrosByCategory.insert(categ, {});
-                QHash<QString, int> &names = *it;
-                guarded([&] {
-                    QSqlQuery q = Sql::exec(m_db, QStringLiteral("Select IdMacro, MacroName From ZAT_Macros Where IdCateg = %1 "
-                                                                 "Order By IdMacro").arg(categ));
-                    while (q.next())
-                        if (!names.contains(q.value(1).toString()))
-                            names.insert(q.value(1).toString(), q.value(0).toInt());
-                    return 0;
-                });
+                it = macrosByCategory.insert(categ, guarded([&] { return firstIdByName(m_db, ImportLookup::macros(categ), false); }));
             }
             return *it;
         };

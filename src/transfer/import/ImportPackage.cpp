@@ -80,14 +80,18 @@ void ImportRun::loadPackage(const QSqlDatabase &package)
     }
 }
 
-// Everything the steps translate is checked before the first row is written.
-void ImportRun::validate()
+// Everything the steps translate is checked before the first row is written, and every problem
+// is found: an administrator should not have to fix them one per try.
+QList<AppError> ImportRun::findProblems()
 {
     const Package &p = *m_pkg;
+    QList<AppError> problems;
     bool anyNew = false;
     for (int id : m_opt.reportIds) {
-        if (!p.reports.contains(id))
-            throw packageError(QStringLiteral("The package holds no report with id %1.").arg(id));
+        if (!p.reports.contains(id)) {
+            problems << packageError(QStringLiteral("The package holds no report with id %1.").arg(id));
+            continue;
+        }
         anyNew = anyNew || !m_opt.syncPairs.contains(id);
     }
     // A new report in the recycle bin, or in a deleted or missing category, would be listed nowhere.
@@ -95,7 +99,7 @@ void ImportRun::validate()
         QSqlQuery c = Sql::exec(m_db, QStringLiteral("Select IsDeleted From ZAT_Category Where IdCateg = %1")
                                           .arg(m_opt.idCategDest));
         if (m_opt.idCategDest == 2 || !c.next() || Sql::integer(c, "IsDeleted") != 0)
-            throw AppError(ErrorNumber::InvalidArgument,
+            problems << AppError(ErrorNumber::InvalidArgument,
                            QStringLiteral("The category %1 cannot hold new reports.").arg(m_opt.idCategDest));
     }
 
@@ -107,7 +111,7 @@ void ImportRun::validate()
         if (!importedVars.contains(idOf(d, "IdVar")))
             continue;
         if (!importedVars.contains(idOf(d, "Iddep")))
-            throw packageError(QStringLiteral("Variable %1 depends on variable %2, which is not imported with it.")
+            problems << packageError(QStringLiteral("Variable %1 depends on variable %2, which is not imported with it.")
                                    .arg(idOf(d, "IdVar"))
                                    .arg(idOf(d, "Iddep")));
     }
@@ -121,7 +125,7 @@ void ImportRun::validate()
             if (!ticked.contains(idOf(g, "IdReport")))
                 continue;
             if (!packageRoles.contains(idOf(g, "IdRole")))
-                throw packageError(QStringLiteral("The package grants report %1 to role %2, which it does not hold.")
+                problems << packageError(QStringLiteral("The package grants report %1 to role %2, which it does not hold.")
                                        .arg(idOf(g, "IdReport"))
                                        .arg(idOf(g, "IdRole")));
         }
@@ -132,18 +136,30 @@ void ImportRun::validate()
             apps.insert(idOf(a, "IdApp"));
         for (const Rec &u : p.users) {
             if (!apps.contains(idOf(u, "IdApp")))
-                throw packageError(QStringLiteral("The package's user %1 belongs to application %2, which it does not hold.")
+                problems << packageError(QStringLiteral("The package's user %1 belongs to application %2, which it does not hold.")
                                        .arg(idOf(u, "IdUserApp"))
                                        .arg(idOf(u, "IdApp")));
             users.insert(idOf(u, "IdUserApp"));
         }
         for (const Rec &ur : p.userRoles) {
             if (!users.contains(idOf(ur, "IdUserApp")))
-                throw packageError(QStringLiteral("The package gives role %1 to user %2, which it does not hold.")
+                problems << packageError(QStringLiteral("The package gives role %1 to user %2, which it does not hold.")
                                        .arg(idOf(ur, "IdRole"))
                                        .arg(idOf(ur, "IdUserApp")));
         }
     }
+    return problems;
+}
+
+void ImportRun::validate()
+{
+    const QList<AppError> problems = findProblems();
+    if (problems.isEmpty())
+        return;
+    AppError all = problems.first();
+    for (qsizetype i = 1; i < problems.size(); ++i)
+        all.description += QLatin1Char('\n') + problems[i].description;
+    throw all;
 }
 
 QDateTime packageDate(const QVariant &value)

@@ -13,13 +13,7 @@ int ImportRun::ImportReport(int sourceId)
     setStatus(QString::number(percent(m_value, m_maximum)) + QStringLiteral("% Processing report '")
               + txt(r, "Name").toString() + QLatin1Char('\''));
 
-    int destId = 0;
-    const QString code = m_opt.syncPairs.value(sourceId).trimmed();
-    // A pair made for another package (the dialog keeps its pairs when a new package is
-    // chosen) must not overwrite a report with a stranger's content: the codes must agree.
-    if (!code.isEmpty() && code == txt(r, "SyncronizeCode").toString().trimmed())
-        destId = guarded([&] { return FindSyncPartner(m_db, code); });
-    // A pair whose partner is gone (or never existed) brings the report in as a new one.
+    int destId = guarded([&] { return partnerOf(sourceId); });
     const bool sync = destId != 0;
 
     QList<QPair<QString, QVariant>> row = {
@@ -175,28 +169,41 @@ int ImportRun::ImportReport(int sourceId)
     return destId;
 }
 
+int ImportRun::partnerOf(int sourceId)
+{
+    const QString code = m_opt.syncPairs.value(sourceId).trimmed();
+    // A pair made for another package (the dialog keeps its pairs when a new package is
+    // chosen) must not overwrite a report with a stranger's content: the codes must agree.
+    // A pair whose partner is gone (or never existed) brings the report in as a new one.
+    if (code.isEmpty() || code != txt(m_pkg->reports.value(sourceId), "SyncronizeCode").toString().trimmed())
+        return 0;
+    return FindSyncPartner(m_db, code);
+}
+
+ImportRun::Holder ImportRun::checkOutHolder(int destId)
+{
+    Holder found;
+    QSqlQuery q = Sql::exec(m_db, QStringLiteral("Select r.Name, r.IdUserAppCheckOut, u.%1 As Login, u.UserFName, u.UserLName "
+                                                 "From ZAT_Report r Left Join ZAT_UserApp u On u.IdUserApp = r.IdUserAppCheckOut "
+                                                 "Where r.IdReport = %2").arg(Sql::userColumn()).arg(destId));
+    if (q.next()) {
+        found.id = Sql::integer(q, "IdUserAppCheckOut");
+        found.report = Sql::text(q, "Name");
+        const QString full = (Sql::text(q, "UserFName") + QLatin1Char(' ') + Sql::text(q, "UserLName")).trimmed();
+        found.who = Sql::text(q, "Login");
+        if (!full.isEmpty() && full != found.who)
+            found.who += QStringLiteral(" (") + full + QLatin1Char(')');
+        if (found.who.isEmpty())
+            found.who = QStringLiteral("user %1").arg(found.id);
+    }
+    return found;
+}
+
 // A partner that another user holds checked out is left as it is and named in the outcome.
 bool ImportRun::heldByOther(int sourceId, int destId)
 {
-    struct Holder { int id = 0; QString report, who; };
-    const Holder h = guarded([&] {
-        Holder found;
-        QSqlQuery q = Sql::exec(m_db, QStringLiteral("Select r.Name, r.IdUserAppCheckOut, u.%1 As Login, u.UserFName, u.UserLName "
-                                                     "From ZAT_Report r Left Join ZAT_UserApp u On u.IdUserApp = r.IdUserAppCheckOut "
-                                                     "Where r.IdReport = %2").arg(Sql::userColumn()).arg(destId));
-        if (q.next()) {
-            found.id = Sql::integer(q, "IdUserAppCheckOut");
-            found.report = Sql::text(q, "Name");
-            const QString full = (Sql::text(q, "UserFName") + QLatin1Char(' ') + Sql::text(q, "UserLName")).trimmed();
-            found.who = Sql::text(q, "Login");
-            if (!full.isEmpty() && full != found.who)
-                found.who += QStringLiteral(" (") + full + QLatin1Char(')');
-            if (found.who.isEmpty())
-                found.who = QStringLiteral("user %1").arg(found.id);
-        }
-        return found;
-    });
-    if (h.id == 0 || h.id == m_opt.currentUserId)
+    const Holder h = guarded([&] { return checkOutHolder(destId); });
+    if (!heldByOtherUser(h))
         return false;
     heldReports << HeldReport{sourceId, destId, h.report, h.who};
     return true;

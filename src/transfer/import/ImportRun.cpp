@@ -111,24 +111,8 @@ void ImportRun::run()
     PackageFile::close(connection);
 }
 
-void ImportRun::run(const QSqlDatabase &package)
+void ImportRun::chooseDataSources()
 {
-    if (!m_db.isOpen())
-        throw AppError(ErrorNumber::NotConnected, QStringLiteral("The repository is not connected."));
-    if (!m_postgres && m_db.driver()) {
-        const QVariant handle = m_db.driver()->handle();
-        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
-            m_raw = *static_cast<sqlite3 *const *>(handle.constData());
-    }
-    PackageFile::checkValues(package, m_postgres);
-    loadPackage(package);
-
-    const int k = int(m_opt.reportIds.size());
-    m_maximum = k + 4;
-    setValue(0);
-    setStatus(QStringLiteral("1% Importing data sources ..."));
-    setValue(m_value + 1);
-
     if (m_opt.dataSources == ImportOptions::Choice::ForReports) {
         QSet<int> seen;
         for (int id : m_opt.reportIds)
@@ -148,6 +132,27 @@ void ImportRun::run(const QSqlDatabase &package)
                 dataSourcesUsed << id;
             }
     }
+}
+
+void ImportRun::run(const QSqlDatabase &package)
+{
+    if (!m_db.isOpen())
+        throw AppError(ErrorNumber::NotConnected, QStringLiteral("The repository is not connected."));
+    if (!m_postgres && m_db.driver()) {
+        const QVariant handle = m_db.driver()->handle();
+        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+            m_raw = *static_cast<sqlite3 *const *>(handle.constData());
+    }
+    PackageFile::checkValues(package, m_postgres);
+    loadPackage(package);
+
+    const int k = int(m_opt.reportIds.size());
+    m_maximum = k + 4;
+    setValue(0);
+    setStatus(QStringLiteral("1% Importing data sources ..."));
+    setValue(m_value + 1);
+
+    chooseDataSources();
     validate();
     {
         QSqlQuery q = Sql::exec(m_db, QStringLiteral("Select SyncronizeCode From ZAT_Report Where SyncronizeCode Is Not Null"));

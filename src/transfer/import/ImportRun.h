@@ -14,6 +14,7 @@
 
 class AppError;
 class TransferProgress;
+struct ImportPlan;
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -37,6 +38,10 @@ public:
     void run();
     // Runs on a package that is already open.
     void run(const QSqlDatabase &package);
+
+    // What run() would do with the same options, found with the same lookups but writing nothing.
+    ImportPlan plan();
+    ImportPlan plan(const QSqlDatabase &package);
 
     // package id -> destination id
     QHash<int, int> dataSourceMap, varMap, reportMap, roleMap, appMap, userMap, macroCategMap, macroMap, categoryMap;
@@ -63,7 +68,23 @@ private:
     struct Package;
 
     void loadPackage(const QSqlDatabase &package);
+    // Every problem that refuses the run; validate() throws them (all of them in one error).
+    QList<AppError> findProblems();
     void validate();
+    void chooseDataSources();
+    QList<int> chooseMacros() const;
+    // The live destination report a package report overwrites; 0: it comes in as a new one.
+    int partnerOf(int sourceId);
+    struct Holder {
+        int id = 0;     // ZAT_UserApp id of whoever holds the report checked out; 0: nobody
+        QString report; // the report's name
+        QString who;
+    };
+    Holder checkOutHolder(int destId);
+    bool heldByOtherUser(const Holder &h) const { return h.id != 0 && h.id != m_opt.currentUserId; }
+    void planReports(ImportPlan &plan);
+    void planMacros(ImportPlan &plan);
+    void planSecurity(ImportPlan &plan);
     void ImportDataSources();
     int ImportReport(int sourceId);
     void ImportMacros();

@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QList>
+#include <QSqlQuery>
 #include <QVariant>
 #include <climits>
 
@@ -79,6 +80,41 @@ inline bool isTip(const Rec &r, char tip)
 inline int idOf(const Rec &r, const char *column) { return num(r, column); }
 
 inline AppError packageError(const QString &text) { return AppError(ErrorNumber::BadFile, text); }
+
+// ---- what the repository holds by name: the run and the plan look names up the same way
+
+// name -> id of the first row (lowest id) of each name; the statement selects id, name ordered by
+// id. With skipNull a row without a name is no match for anything.
+inline QHash<QString, int> firstIdByName(const QSqlDatabase &db, const QString &sql, bool skipNull)
+{
+    QHash<QString, int> byName;
+    QSqlQuery q = Sql::exec(db, sql);
+    while (q.next())
+        if (!(skipNull && q.value(1).isNull()) && !byName.contains(q.value(1).toString()))
+            byName.insert(q.value(1).toString(), q.value(0).toInt());
+    return byName;
+}
+
+namespace ImportLookup {
+inline QString dataSources() { return QStringLiteral("Select IdDataSource, Name From ZAT_DataSource Order By IdDataSource"); }
+inline QString variables(int dataSource)
+{
+    return QStringLiteral("Select IdVar, Name From ZAT_Var Where IdDataSource = %1 Order By IdVar").arg(dataSource);
+}
+inline QString macroCategories() { return QStringLiteral("Select IdCateg, Denumire From ZAT_CategMacros Order By IdCateg"); }
+inline QString macros(int category)
+{
+    return QStringLiteral("Select IdMacro, MacroName From ZAT_Macros Where IdCateg = %1 Order By IdMacro").arg(category);
+}
+inline QString roles() { return QStringLiteral("Select IdRole, Role From ZAT_Role Order By IdRole"); }
+inline QString applications() { return QStringLiteral("Select IdApp, AppName From ZAT_App Order By IdApp"); }
+inline QString users(int application)
+{
+    return QStringLiteral("Select IdUserApp, %1 From ZAT_UserApp Where IdApp = %2 Order By IdUserApp")
+        .arg(Sql::userColumn())
+        .arg(application);
+}
+} // namespace ImportLookup
 
 // ---- the package, read once
 

@@ -13,13 +13,7 @@ int ImportRun::roleByName(int packageRole)
         return roleMap.value(packageRole);
     if (!m_rolesLoaded) {
         m_rolesLoaded = true;
-        guarded([&] {
-            QSqlQuery q = Sql::exec(m_db, QStringLiteral("Select IdRole, Role From ZAT_Role Order By IdRole"));
-            while (q.next())
-                if (!q.value(1).isNull() && !m_rolesByName.contains(q.value(1).toString()))
-                    m_rolesByName.insert(q.value(1).toString(), q.value(0).toInt());
-            return 0;
-        });
+        m_rolesByName = guarded([&] { return firstIdByName(m_db, ImportLookup::roles(), true); });
     }
     const Rec *row = nullptr;
     for (const Rec &r : m_pkg->roles)
@@ -83,14 +77,7 @@ void ImportRun::ImportRoles()
 void ImportRun::ImportUsers()
 {
     const Package &p = *m_pkg;
-    QHash<QString, int> appsByName;
-    guarded([&] {
-        QSqlQuery q = Sql::exec(m_db, QStringLiteral("Select IdApp, AppName From ZAT_App Order By IdApp"));
-        while (q.next())
-            if (!q.value(1).isNull() && !appsByName.contains(q.value(1).toString()))
-                appsByName.insert(q.value(1).toString(), q.value(0).toInt());
-        return 0;
-    });
+    QHash<QString, int> appsByName = guarded([&] { return firstIdByName(m_db, ImportLookup::applications(), true); });
     for (const Rec &a : p.apps) {
         if (appMap.contains(idOf(a, "IdApp")))
             continue;
@@ -110,16 +97,7 @@ void ImportRun::ImportUsers()
         const int app = appMap.value(idOf(u, "IdApp"));
         auto it = usersByApp.find(app);
         if (it == usersByApp.end()) {
-            it = usersByApp.insert(app, {});
-            QHash<QString, int> &names = *it;
-            guarded([&] {
-                QSqlQuery q = Sql::exec(m_db, QStringLiteral("Select IdUserApp, %1 From ZAT_UserApp Where IdApp = %2 Order By IdUserApp")
-                                                  .arg(Sql::userColumn()).arg(app));
-                while (q.next())
-                    if (!names.contains(q.value(1).toString()))
-                        names.insert(q.value(1).toString(), q.value(0).toInt());
-                return 0;
-            });
+            it = usersByApp.insert(app, guarded([&] { return firstIdByName(m_db, ImportLookup::users(app), false); }));
         }
         const QString name = txt(u, "User").toString();
         int id = it->value(name);

@@ -13,7 +13,9 @@
 #include "shell/Settings.h"
 #include "transfer/export/ui/frmExportDSN.h"
 #include "transfer/export/ui/frmExportMacros.h"
+#include "transfer/import/ImportPlan.h"
 #include "transfer/import/ImportRun.h"
+#include "transfer/import/ui/frmImportPreview.h"
 #include "transfer/ui/HistoryFailure.h"
 #include "transfer/import/PackageTree.h"
 
@@ -165,6 +167,7 @@ frmImport::frmImport(QWidget *parent) : QDialog(parent)
     cmdCheckAll = NamedButton(this, "cmdCheckAll", QStringLiteral("&Check All"), false);
     cmdClearAll = NamedButton(this, "cmdClearAll", QStringLiteral("Clear &All"), false);
     cmdSyncronize = NamedButton(this, "cmdSyncronize", QStringLiteral("Syncronize Reports"), false);
+    cmdPreview = NamedButton(this, "cmdPreview", QStringLiteral("Preview"), false);
     cmdExport = NamedButton(this, "cmdExport", QStringLiteral("&Import"), false);
     cmdClose = NamedButton(this, "cmdClose", QStringLiteral("&Close"), false);
     ProgressBar1 = new QProgressBar(this);
@@ -219,6 +222,7 @@ frmImport::frmImport(QWidget *parent) : QDialog(parent)
     buttons->addWidget(cmdCheckAll);
     buttons->addWidget(cmdClearAll);
     buttons->addStretch();
+    buttons->addWidget(cmdPreview);
     buttons->addWidget(cmdExport);
     buttons->addWidget(cmdClose);
     auto *layout = new QVBoxLayout(this);
@@ -240,6 +244,7 @@ frmImport::frmImport(QWidget *parent) : QDialog(parent)
     connect(cmdDSN, &QPushButton::clicked, this, &frmImport::cmdDSN_Click);
     connect(cmdMacros, &QPushButton::clicked, this, &frmImport::cmdMacros_Click);
     connect(cmdSyncronize, &QPushButton::clicked, this, &frmImport::cmdSyncronize_Click);
+    connect(cmdPreview, &QPushButton::clicked, this, &frmImport::cmdPreview_Click);
     connect(cmdExport, &QPushButton::clicked, this, &frmImport::cmdExport_Click);
     connect(cmdClose, &QPushButton::clicked, this, &frmImport::cmdClose_Click);
 }
@@ -377,7 +382,7 @@ void frmImport::setBusy(bool busy)
 {
     m_busy = busy;
     cmdSyncronize->setVisible(!busy);
-    for (QPushButton *b : {cmdBrowse, cmdCheckAll, cmdClearAll, cmdClose, cmdDSN, cmdExport, cmdMacros})
+    for (QPushButton *b : {cmdBrowse, cmdCheckAll, cmdClearAll, cmdClose, cmdDSN, cmdExport, cmdMacros, cmdPreview})
         b->setEnabled(!busy);
 }
 
@@ -391,7 +396,28 @@ void frmImport::cmdExport_Click()
     if (prompter().message(QStringLiteral("Import selected reports?"), AppTitle, Prompter::Icon::Question,
                            Prompter::Buttons::YesNo) != Prompter::Answer::Yes)
         return;
+    runImport(currentOptions());
+}
 
+// The plan in a window of its own; its Import button runs the import as cmdExport does.
+void frmImport::cmdPreview_Click()
+{
+    if (!packageChosen(txtPath))
+        return;
+    const ImportOptions o = currentOptions();
+    ImportPlan plan;
+    {
+        BusyCursor busy;
+        if (!RunCommand(QStringLiteral("cmdPreview_Click()"), [&] { plan = PlanImport(App::session().Connection(), o); }))
+            return;
+    }
+    frmImportPreview preview(plan, this);
+    if (preview.exec() == QDialog::Accepted)
+        runImport(o);
+}
+
+ImportOptions frmImport::currentOptions() const
+{
     ImportOptions o;
     o.packagePath = txtPath->text();
     o.idCategDest = IdCategDest;
@@ -407,7 +433,11 @@ void frmImport::cmdExport_Click()
     o.folders = chkCategories->isChecked();
     for (const auto &pair : colSyncRep)
         o.syncPairs.insert(pair.first, pair.second);
+    return o;
+}
 
+void frmImport::runImport(ImportOptions o)
+{
     AppError failure(0, QString());
     QStringList held;
     {

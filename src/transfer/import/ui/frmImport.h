@@ -2,6 +2,7 @@
 
 #include "frmSyncronize.h"
 #include "transfer/TransferProgress.h"
+#include "transfer/import/ImportOptions.h"
 
 #include <QDialog>
 #include <QHash>
@@ -59,6 +60,7 @@ public:
     QPushButton *cmdCheckAll;
     QPushButton *cmdClearAll;
     QPushButton *cmdSyncronize;
+    QPushButton *cmdPreview;
     QPushButton *cmdExport;
     QPushButton *cmdClose;
     QProgressBar *ProgressBar1;
@@ -79,6 +81,7 @@ public Q_SLOTS:
     void cmdDSN_Click();
     void cmdMacros_Click();
     void cmdSyncronize_Click();
+    void cmdPreview_Click();
     void cmdExport_Click();
     void cmdClose_Click();
 
@@ -88,6 +91,9 @@ protected:
 
 private:
     void setBusy(bool busy);
+    // The choices of the window as the engine takes them.
+    ImportOptions currentOptions() const;
+    void runImport(ImportOptions options);
     bool m_busy = false;
     QHash<int, QTreeWidgetItem *> m_categoryNodes; // of the last LoadCateg
 };
