@@ -99,6 +99,37 @@ private Q_SLOTS:
         QVERIFY(err.contains("Origin : import"));
     }
 
+    // The library's own columns travel with their rows: the report's extension, the data
+    // source's description and .Net connection string.
+    void libraryColumnsTravel_data() { TestDb::addBackends(); }
+    void libraryColumnsTravel()
+    {
+        QFETCH(QString, backend);
+        RepositorySession s;
+        TestDb::freshRepository(s, backend);
+        const QString repo = repositoryArgument(s, backend);
+        const QString package = buildPackage("columns-" + backend + ".mdb");
+        {
+            QSqlDatabase pkg = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("columns-pkg"));
+            pkg.setDatabaseName(package);
+            QVERIFY(pkg.open());
+            Sql::exec(pkg, QStringLiteral("Update ZAT_Report Set IdExtension = 5 Where IdReport = 101"));
+            Sql::exec(pkg, QStringLiteral("Update ZAT_DataSource Set Description = ?, NetConnectionString = ? Where IdDataSource = 701"),
+                      {QStringLiteral("Sales 'all' years"), QStringLiteral("Server=x")});
+            pkg.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("columns-pkg"));
+        QString out, err;
+        QCOMPARE(run({"import", "--repository", repo, "--package", package, "--category", "1", "--reports", "101",
+                      "--data-sources-for-reports"}, &out, &err), 0);
+        QSqlDatabase db = s.Connection();
+        QCOMPARE(Sql::scalar(db, "Select IdExtension From ZAT_Report Where SyncronizeCode = ?", {Code}).toInt(), 5);
+        QCOMPARE(Sql::scalar(db, "Select Description From ZAT_DataSource Where Name = 'Main'").toString(),
+                 QStringLiteral("Sales 'all' years"));
+        QCOMPARE(Sql::scalar(db, "Select NetConnectionString From ZAT_DataSource Where Name = 'Main'").toString(),
+                 QStringLiteral("Server=x"));
+    }
+
     // A run that fails writes nothing and says what failed; rows left out make it exit 1.
     void failedRunSaysWhatFailed_data() { TestDb::addBackends(); }
     void failedRunSaysWhatFailed()

@@ -22,7 +22,9 @@ void ImportRun::ImportDataSources()
                 dataSourcesReused.insert(ds);
             } else {
                 id = add("ZAT_DataSource", "IdDataSource",
-                         {{u"Name"_s, name}, {u"DataSourceString"_s, txt(r, "DataSourceString")}, {u"IsJet"_s, flag(r, "IsJet")}});
+                         {{u"Name"_s, name}, {u"DataSourceString"_s, txt(r, "DataSourceString")}, {u"IsJet"_s, flag(r, "IsJet")},
+                          {u"Description"_s, txt(r, "Description")},
+                          {u"NetConnectionString"_s, txt(r, "NetConnectionString")}});
                 byName.insert(name, id);
             }
             dataSourceMap.insert(ds, id);

@@ -19,7 +19,8 @@ int ImportRun::ImportReport(int sourceId)
     QList<QPair<QString, QVariant>> row = {
         {u"Name"_s, txt(r, "Name")}, {u"FilePath"_s, txt(r, "FilePath")}, {u"Version"_s, txt(r, "Version")},
         {u"Modified"_s, date(r, "Modified")}, {u"Description"_s, txt(r, "Description")}, {u"Macro"_s, txt(r, "Macro")},
-        {u"IsDeleted"_s, flag(r, "IsDeleted")}};
+        {u"IsDeleted"_s, flag(r, "IsDeleted")},
+        {u"IdExtension"_s, r.value("IdExtension").isNull() ? nullInt() : QVariant(num(r, "IdExtension"))}};
     if (sync) {
         if (heldByOther(sourceId, destId))
             return 0;
