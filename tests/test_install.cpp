@@ -39,6 +39,12 @@ private Q_SLOTS:
         QCOMPARE(rc, 0);
         QCOMPARE(out, program + ' ' + projectVersion() + '\n');
         QCOMPARE(err, QString());
+        // --help answers without a display too, and never opens a window.
+        qputenv("QT_QPA_PLATFORM", "no-such-platform");
+        const int help = RunTool(program, {"--help"}, &out, &err);
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QCOMPARE(help, 0);
+        QVERIFY2(out.startsWith(QLatin1String("Usage: ") + program), qPrintable(out));
     }
 
     void aboutShowsTheSameVersion()

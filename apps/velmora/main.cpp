@@ -15,6 +15,11 @@ int main(int argc, char **argv)
             QTextStream(stdout) << VersionLine(QStringLiteral("velmora")) << Qt::endl;
             return 0;
         }
+        if (std::strcmp(argv[i], "--help") == 0) {
+            QTextStream(stdout) << "Usage: velmora [--version | --help]\n"
+                                   "Opens the Velmora console; the connect dialog chooses the repository.\n";
+            return 0;
+        }
     }
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Velmora"));
