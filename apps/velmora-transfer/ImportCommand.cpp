@@ -40,14 +40,15 @@ QString ImportUsage()
         "      are reused; a reused data source keeps its connection string. --dry-run prints what\n"
         "      the import would do and every problem that would refuse it, writes nothing, and exits\n"
         "      0 when the import would run, 1 when it would be refused. --json prints the plan (after\n"
-        "      a run: what was done, with the new ids) as one JSON document.\n"
+        "      a run: what was done, with the new ids) as one JSON document. Status lines go to\n"
+        "      stderr; a failure prints the error's four lines and exits 1 with nothing imported; it\n"
+        "      also exits 1 when rows were left out (macros that could not be stored or translated)\n"
+        "      or a report was left unchanged because another user holds it checked out. Bad\n"
+        "      arguments, and ids the package does not hold, exit 2. Every import is added to the\n"
+        "      transfer history.\n"
         "  list --package FILE [--repository REPO] [--json]\n"
         "      the package's reports (id, name, category, code and, with a repository, the partner),\n"
-        "      tab-separated, or with --json as one JSON document. Status lines go to stderr; a\n"
-        "      failure prints the error's four lines and exits 1 with nothing imported; it also exits\n"
-        "      1 when rows were left out (macros that could not be stored or translated) or a report\n"
-        "      was left unchanged because another user holds it checked out. Bad arguments, and ids\n"
-        "      the package does not hold, exit 2. Every import is added to the transfer history.\n");
+        "      tab-separated, or with --json as one JSON document.\n");
 }
 
 namespace {

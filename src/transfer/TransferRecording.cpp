@@ -143,10 +143,11 @@ QString optionsText(const ExportOptions &o)
 
 QString optionsText(const ImportOptions &o)
 {
-    return QStringLiteral("category=%1 reports=%2 data-sources=%3 macros=%4 roles=%5 users=%6 sync=%7")
+    return QStringLiteral("category=%1 reports=%2 folders=%3 data-sources=%4 macros=%5 roles=%6 users=%7 sync=%8")
         .arg(o.idCategDest)
         .arg(unique(o.reportIds).size())
-        .arg(choice(o.dataSources == ImportOptions::Choice::ForReports, o.dataSourceIds),
+        .arg(yesNo(o.folders),
+             choice(o.dataSources == ImportOptions::Choice::ForReports, o.dataSourceIds),
              choice(o.macros == ImportOptions::Choice::ForReports, o.macroIds), yesNo(o.roles), yesNo(o.users))
         .arg(o.syncPairs.size());
 }
