@@ -22,7 +22,7 @@ struct WallDateTime {
     bool hasTime() const { return hour != 0 || minute != 0 || second != 0 || msec != 0; }
 
     static WallDateTime fromDate(const QDate &d);
-    // The date and time the value shows in its own time spec.
+    // The date and time the value shows, read as it stands (no conversion to another zone).
     static WallDateTime fromDateTime(const QDateTime &dt);
 
     // "yyyy-MM-dd" without a time, "yyyy-MM-dd HH:mm:ss" with one (milliseconds dropped); empty
