@@ -31,14 +31,7 @@ class TestExportCli : public QObject {
     // The repository as the tool is given it: the file, or the server's URI naming the test database.
     void fresh(const QString &backend)
     {
-        TestDb::freshRepository(session, backend);
-        sample = ExportFixture::build(session.Connection());
-        if (backend == QLatin1String("sqlite")) {
-            repoArg = session.DatabasePath();
-            session.ResetConnection(); // the tool writes codes back into the file
-            return;
-        }
-        repoArg = ReportFixtures::postgresUri(session.Connection());
+        sample = ExportFixture::buildForTool(session, backend, &repoArg);
     }
 
     struct Package {

@@ -40,14 +40,7 @@ class TestTransferLogCli : public QObject {
 
     void fresh(const QString &backend)
     {
-        TestDb::freshRepository(session, backend);
-        sample = ExportFixture::build(session.Connection());
-        if (backend == QLatin1String("sqlite")) {
-            repoArg = session.DatabasePath();
-            session.ResetConnection();
-            return;
-        }
-        repoArg = ReportFixtures::postgresUri(session.Connection());
+        sample = ExportFixture::buildForTool(session, backend, &repoArg);
     }
 
 private Q_SLOTS:

@@ -166,14 +166,7 @@ class TestTransferSafety : public QObject {
 
     void fresh(const QString &backend)
     {
-        TestDb::freshRepository(session, backend);
-        sample = ExportFixture::build(session.Connection());
-        if (backend == QLatin1String("sqlite")) {
-            repoArg = session.DatabasePath();
-            session.ResetConnection(); // the tool writes codes back into the file
-            return;
-        }
-        repoArg = ReportFixtures::postgresUri(session.Connection());
+        sample = ExportFixture::buildForTool(session, backend, &repoArg);
     }
 
     // Every report's code as the repository holds it.

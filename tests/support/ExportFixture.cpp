@@ -1,5 +1,8 @@
 #include "ExportFixture.h"
 
+#include "ReportFixtures.h"
+#include "TestDb.h"
+
 namespace ExportFixture {
 
 int add(const QSqlDatabase &db, const QString &table, const QString &idColumn, const Sql::Values &values)
@@ -103,6 +106,19 @@ Sample build(const QSqlDatabase &db)
     add(db, "ZAT_UserApp_Role", "IdLeg", {{"IdUserApp", s.user1}, {"IdRole", s.role1}});
     add(db, "ZAT_UserApp_Role", "IdLeg", {{"IdUserApp", s.user2}, {"IdRole", s.role2}});
     return s;
+}
+
+Sample buildForTool(RepositorySession &session, const QString &backend, QString *repoArg)
+{
+    TestDb::freshRepository(session, backend);
+    const Sample sample = build(session.Connection());
+    if (backend == QLatin1String("sqlite")) {
+        *repoArg = session.DatabasePath();
+        session.ResetConnection();
+    } else {
+        *repoArg = ReportFixtures::postgresUri(session.Connection());
+    }
+    return sample;
 }
 
 } // namespace ExportFixture

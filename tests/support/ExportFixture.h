@@ -1,5 +1,6 @@
 #pragma once
 
+#include "repository/RepositorySession.h"
 #include "repository/Sql.h"
 
 #include <QSqlDatabase>
@@ -26,5 +27,10 @@ struct Sample {
 };
 
 Sample build(const QSqlDatabase &db);
+
+// A fresh repository on the backend holding the sample, as a command-line tool is given it:
+// repoArg is the file (its connection closed, as the tool writes codes back into it) or the URI
+// of the server's test database.
+Sample buildForTool(RepositorySession &session, const QString &backend, QString *repoArg);
 
 } // namespace ExportFixture
