@@ -3,10 +3,14 @@
 // A synthetic file repository for the transfer benchmarks: categories, reports with settings,
 // ten columns, a view, a data-source link, a sort row, macro references and a grant each, plus
 // macros in chains, data sources with variables and dependencies, roles and users.
+#include "repository/PackageFile.h"
 #include "repository/RepositorySession.h"
+#include "repository/Schema.h"
 #include "repository/Sql.h"
 #include "transfer/export/ExportRun.h"
 #include "transfer/export/ExportTree.h"
+#include "transfer/import/ImportOptions.h"
+#include "transfer/import/PackageTree.h"
 
 #include <QHash>
 #include <QSqlDatabase>
@@ -124,15 +128,39 @@ inline ExportOptions exportEverything(RepositorySession &session, const QString 
     return options;
 }
 
-// The report counts given on the command line, else 500, 2,000 and 8,000.
-inline QList<int> reportCounts(int argc, char **argv)
+// Every report of the package at packagePath, with the data sources of those reports, roles
+// and users: the import the transfer benchmarks time.
+inline ImportOptions importEverything(const QString &packagePath)
+{
+    ImportOptions options;
+    options.packagePath = packagePath;
+    {
+        QSqlDatabase pkg = PackageFile::openForReading(packagePath, Schema::PackagePassword, "bench-tree");
+        options.reportIds = LoadPackageTree(pkg).reportIds();
+    }
+    PackageFile::close("bench-tree");
+    options.dataSources = ImportOptions::Choice::ForReports;
+    options.roles = options.users = true;
+    return options;
+}
+
+// The package tables a bare copy moves: the reference the import is measured against.
+inline const QStringList &copiedTables()
+{
+    static const QStringList tables{"ZAT_Report", "ZAT_ExcelSheetSettings", "ZAT_ReportCols", "ZAT_ReportDS",
+                                    "ZAT_SQLViews", "ZAT_Sort", "ZAT_CategMacros", "ZAT_Macros", "ZAT_References",
+                                    "ZAT_DataSource", "ZAT_Var", "ZAT_Dependences", "ZAT_Role", "ZAT_Role_Report",
+                                    "ZAT_App", "ZAT_UserApp", "ZAT_UserApp_Role"};
+    return tables;
+}
+
+// The report counts given on the command line, else defaults.
+inline QList<int> reportCounts(int argc, char **argv, const QList<int> &defaults = {500, 2000, 8000})
 {
     QList<int> sizes;
     for (int i = 1; i < argc; ++i)
         sizes << QString::fromLocal8Bit(argv[i]).toInt();
-    if (sizes.isEmpty())
-        sizes = {500, 2000, 8000};
-    return sizes;
+    return sizes.isEmpty() ? defaults : sizes;
 }
 
 } // namespace SyntheticRepository

@@ -3,14 +3,11 @@
 // attached package), at 500, 2,000 and 8,000 reports. Usage: bench_import [report counts...]
 #include "SyntheticRepository.h"
 
-#include "repository/PackageFile.h"
 #include "repository/RepositorySession.h"
-#include "repository/Schema.h"
 #include "repository/Sql.h"
 #include "transfer/export/ExportRun.h"
 #include "transfer/import/ImportPlan.h"
 #include "transfer/import/ImportRun.h"
-#include "transfer/import/PackageTree.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -19,10 +16,6 @@
 #include <QTextStream>
 
 namespace {
-
-const QStringList Tables{"ZAT_Report", "ZAT_ExcelSheetSettings", "ZAT_ReportCols", "ZAT_ReportDS", "ZAT_SQLViews",
-                         "ZAT_Sort", "ZAT_CategMacros", "ZAT_Macros", "ZAT_References", "ZAT_DataSource", "ZAT_Var",
-                         "ZAT_Dependences", "ZAT_Role", "ZAT_Role_Report", "ZAT_App", "ZAT_UserApp", "ZAT_UserApp_Role"};
 
 double bareCopy(const QString &packagePath, const QString &destPath)
 {
@@ -34,12 +27,12 @@ double bareCopy(const QString &packagePath, const QString &destPath)
         db.setDatabaseName(destPath);
         db.open();
         Sql::exec(db, QStringLiteral("Attach Database '%1' As pkg").arg(packagePath));
-        for (const QString &t : Tables)
+        for (const QString &t : SyntheticRepository::copiedTables())
             Sql::exec(db, QStringLiteral("Delete From main.%1").arg(t));
         QElapsedTimer timer;
         timer.start();
         db.transaction();
-        for (const QString &t : Tables)
+        for (const QString &t : SyntheticRepository::copiedTables())
             Sql::exec(db, QStringLiteral("Insert Into main.%1 Select * From pkg.%1").arg(t));
         db.commit();
         ms = timer.nsecsElapsed() / 1e6;
@@ -67,16 +60,7 @@ int main(int argc, char **argv)
             ExportRun(source, SyntheticRepository::exportEverything(source, packagePath)).run();
         }
 
-        ImportOptions options;
-        options.packagePath = packagePath;
-        {
-            QSqlDatabase pkg = PackageFile::openForReading(packagePath, Schema::PackagePassword, "bench-tree");
-            options.reportIds = LoadPackageTree(pkg).reportIds();
-            pkg = QSqlDatabase();
-            PackageFile::close("bench-tree");
-        }
-        options.dataSources = ImportOptions::Choice::ForReports;
-        options.roles = options.users = true;
+        const ImportOptions options = SyntheticRepository::importEverything(packagePath);
         const QString destPath = QDir(dir.path()).filePath(QStringLiteral("dest%1.mdb").arg(n));
         RepositorySession dest;
         dest.CreateDatabase(destPath);
