@@ -18,7 +18,7 @@ bool isPostgres(const QSqlDatabase &db) { return dialect(db) == Dialect::Postgre
 
 QString userColumn() { return QStringLiteral("\"user\""); }
 
-static AppError queryError(const QSqlQuery &q, const QString &sql)
+AppError failure(const QSqlQuery &q)
 {
     const QSqlError err = q.lastError();
     QString text = err.databaseText().trimmed();
@@ -28,7 +28,6 @@ static AppError queryError(const QSqlQuery &q, const QString &sql)
     int code = err.nativeErrorCode().toInt(&ok);
     if (!ok || code == 0)
         code = ErrorNumber::Database;
-    Q_UNUSED(sql);
     return AppError(code, text, QStringLiteral("Velmora repository"));
 }
 
@@ -40,15 +39,15 @@ QSqlQuery exec(const QSqlDatabase &db, const QString &sql, const QVariantList &b
     q.setForwardOnly(true);
     if (binds.isEmpty()) {
         if (!q.exec(sql))
-            throw queryError(q, sql);
+            throw failure(q);
         return q;
     }
     if (!q.prepare(sql))
-        throw queryError(q, sql);
+        throw failure(q);
     for (const QVariant &v : binds)
         q.addBindValue(v);
     if (!q.exec())
-        throw queryError(q, sql);
+        throw failure(q);
     return q;
 }
 

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QVariant>
 
+class AppError;
+
 // SQL helpers shared by the repository library and the transfer engines. Values are always
 // bound; only integer ids (and id lists built by idList) are ever written into statement text.
 namespace Sql {
@@ -19,6 +21,9 @@ bool isPostgres(const QSqlDatabase &db);
 
 // The reserved column ZAT_UserApp.User, quoted so that it works on both databases.
 QString userColumn();
+
+// The failure of q's last statement, with the driver's code and text.
+AppError failure(const QSqlQuery &q);
 
 // Runs a statement with positional binds ("?"); throws AppError with the driver's text on failure.
 QSqlQuery exec(const QSqlDatabase &db, const QString &sql, const QVariantList &binds = {});

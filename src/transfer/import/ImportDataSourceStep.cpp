@@ -47,7 +47,7 @@ void ImportRun::ImportDataSources()
                     {u"SortNr"_s, num(v, "SortNr")}};
                 values << qMakePair(QStringLiteral("IdDataSource"),
                                     dataSourceMap.contains(ds) ? QVariant(dataSourceMap.value(ds)) : nullInt());
-                id = add("ZAT_Var", "IdVar", values);
+                id = queue("ZAT_Var", "IdVar", values);
                 varsByName.insert(name, id);
             }
             varMap.insert(source, id);
@@ -69,6 +69,6 @@ void ImportRun::ImportDataSources()
                                                 .arg(varMap.value(var)).arg(varMap.value(dep))).toInt();
                }) > 0)
             continue;
-        add("ZAT_Dependences", "ID", {{u"IdVar"_s, varMap.value(var)}, {u"Iddep"_s, varMap.value(dep)}});
+        queue("ZAT_Dependences", "ID", {{u"IdVar"_s, varMap.value(var)}, {u"Iddep"_s, varMap.value(dep)}});
     }
 }

@@ -1,4 +1,5 @@
 #include "ImportRunInternal.h"
+#include "RowBatches.h"
 
 #include <QSet>
 #include <QSqlQuery>
@@ -69,6 +70,13 @@ void ImportRun::ImportMacros()
 {
     const Package &p = *m_pkg;
     const bool forReports = m_opt.macros == ImportOptions::Choice::ForReports;
+    m_macroStep = true;
+    m_skipFailedRows = forReports;
+    m_context = QStringLiteral("Importing excel macros");
+    struct StepEnd {
+        ImportRun *run;
+        ~StepEnd() { run->m_macroStep = run->m_skipFailedRows = false; }
+    } stepEnd{this};
     try {
         macrosUsed = chooseMacros();
         const QSet<int> chosen(macrosUsed.cbegin(), macrosUsed.cend());
@@ -194,7 +202,7 @@ void ImportRun::ImportMacros()
                                                                "And IdSource = %1 And IdMacro = %2").arg(destFrom).arg(destTo)).toInt();
                    }) > 0)
                 continue;
-            attempt([&] { add("ZAT_References", "IdReference", {{u"IdSource"_s, destFrom}, {u"IdMacro"_s, destTo}, {u"Tip"_s, "m"}}); });
+            attempt([&] { queue("ZAT_References", "IdReference", {{u"IdSource"_s, destFrom}, {u"IdMacro"_s, destTo}, {u"Tip"_s, "m"}}); });
         }
         // A replaced macro and a synchronised report end with the references of the new version:
         // those it dropped go, the ones it kept keep their rows.
@@ -246,11 +254,18 @@ void ImportRun::ImportMacros()
                 if (existing.contains(destMacro))
                     continue;
                 attempt([&] {
-                    add("ZAT_References", "IdReference", {{u"IdSource"_s, destReport}, {u"IdMacro"_s, destMacro}, {u"Tip"_s, "r"}});
+                    queue("ZAT_References", "IdReference", {{u"IdSource"_s, destReport}, {u"IdMacro"_s, destMacro}, {u"Tip"_s, "r"}});
                 });
             }
             if (synced)
                 dropOthers(QStringLiteral("r"), destReport, done);
+        }
+        attempt([&] { flushRows(); });
+        if (m_batches) { // queued rows that could not be stored were left out as they were written
+            const RowBatches::Skipped late = m_batches->takeSkipped();
+            if (failed == 0 && late.count > 0)
+                firstFailure = late.first;
+            failed += late.count;
         }
         // Nothing is left out silently: the caller learns how many rows and why.
         skippedRows += leftOut + failed;

@@ -13,7 +13,8 @@ int ImportRun::ImportReport(int sourceId)
     setStatus(QString::number(percent(m_value, m_maximum)) + QStringLiteral("% Processing report '")
               + txt(r, "Name").toString() + QLatin1Char('\''));
 
-    int destId = guarded([&] { return partnerOf(sourceId); });
+    // Only a pair asks the repository: other reports go on queueing rows without a statement.
+    int destId = m_opt.syncPairs.value(sourceId).trimmed().isEmpty() ? 0 : guarded([&] { return partnerOf(sourceId); });
     const bool sync = destId != 0;
 
     QList<QPair<QString, QVariant>> row = {
@@ -40,7 +41,7 @@ int ImportRun::ImportReport(int sourceId)
             << qMakePair(QStringLiteral("DelExSheet"), QVariant(flag(r, "DelExSheet")))
             << qMakePair(QStringLiteral("DestinationFileAtRuntime"), QVariant(flag(r, "DestinationFileAtRuntime")))
             << qMakePair(QStringLiteral("SyncronizeCode"), takeCode ? QVariant(packageCode) : QVariant(QMetaType(QMetaType::QString)));
-        destId = add("ZAT_Report", "IdReport", row);
+        destId = queue("ZAT_Report", "IdReport", row);
         if (takeCode)
             m_takenCodes.insert(packageCode);
     }
@@ -61,7 +62,7 @@ int ImportRun::ImportReport(int sourceId)
         if (existing != 0)
             guarded([&] { Sql::update(m_db, "ZAT_ExcelSheetSettings", values, "IdSetting", existing); return 0; });
         else
-            add("ZAT_ExcelSheetSettings", "IdSetting", values);
+            queue("ZAT_ExcelSheetSettings", "IdSetting", values);
     }
 
     // Columns: a synchronised report ends up with exactly the package's columns, matched by
@@ -87,7 +88,7 @@ int ImportRun::ImportReport(int sourceId)
         if (i < existingCols.size())
             guarded([&] { Sql::update(m_db, "ZAT_ReportCols", values, "IdReportCol", existingCols[i]); return 0; });
         else
-            add("ZAT_ReportCols", "IdReportCol", values);
+            queue("ZAT_ReportCols", "IdReportCol", values);
     }
     if (existingCols.size() > cols.size())
         guarded([&] {
@@ -136,7 +137,7 @@ int ImportRun::ImportReport(int sourceId)
                                                         "And IdReport <> %2").arg(found.view).arg(destId)).toInt() > 0;
             });
             if (shared) {
-                viewId = add("ZAT_SQLViews", "IdSQLView", values);
+                viewId = queue("ZAT_SQLViews", "IdSQLView", values);
                 guarded([&] {
                     Sql::exec(m_db, QStringLiteral("Update ZAT_ReportDS Set IdSQLView = %1 Where IdReport = %2 And IdSQLView = %3")
                                         .arg(viewId).arg(destId).arg(found.view));
@@ -147,24 +148,24 @@ int ImportRun::ImportReport(int sourceId)
                 guarded([&] { Sql::update(m_db, "ZAT_SQLViews", values, "IdSQLView", found.view); return 0; });
             } else {
                 // The partner had no view: the new one is linked, or it would be unreachable.
-                viewId = add("ZAT_SQLViews", "IdSQLView", values);
+                viewId = queue("ZAT_SQLViews", "IdSQLView", values);
                 if (found.link != 0)
                     guarded([&] { Sql::update(m_db, "ZAT_ReportDS", {{u"IdSQLView"_s, viewId}}, "IdReportDS", found.link); return 0; });
                 else
-                    add("ZAT_ReportDS", "IdReportDS",
+                    queue("ZAT_ReportDS", "IdReportDS",
                         {{u"IdReport"_s, destId}, {u"IdSQLView"_s, viewId},
                          {u"IdDataSource"_s, links.isEmpty() ? nullInt() : dataSourceOf(links.first())}});
             }
         } else {
-            viewId = add("ZAT_SQLViews", "IdSQLView", values);
+            viewId = queue("ZAT_SQLViews", "IdSQLView", values);
         }
     }
     if (!sync) {
         if (!links.isEmpty())
-            add("ZAT_ReportDS", "IdReportDS",
+            queue("ZAT_ReportDS", "IdReportDS",
                 {{u"IdReport"_s, destId}, {u"IdSQLView"_s, viewId}, {u"IdDataSource"_s, dataSourceOf(links.first())}});
         if (p.sortRows.contains(sourceId))
-            add("ZAT_Sort", "IdSort",
+            queue("ZAT_Sort", "IdSort",
                 {{u"ItemType"_s, "e"}, {u"IdItem"_s, destId}, {u"SortNr"_s, num(p.sortRows[sourceId], "SortNr")}});
     }
     return destId;
@@ -238,16 +239,15 @@ int ImportRun::folderFor(int packageCategory)
     for (int c : chain) {
         const Rec &row = p.categories[c];
         const QVariant name = txt(row, "Name");
-        int id = guarded([&] {
-            return Sql::scalar(m_db, QStringLiteral("Select IdCateg From ZAT_Category Where IdParent = %1 And Name = ? "
-                                                    "And Coalesce(IsDeleted, 0) = 0 Order By IdCateg").arg(parent),
-                               {name}).toInt();
-        });
+        // Folders are written at once, so this lookup needs no queued row flushed before it.
+        int id = Sql::scalar(m_db, QStringLiteral("Select IdCateg From ZAT_Category Where IdParent = %1 And Name = ? "
+                                                  "And Coalesce(IsDeleted, 0) = 0 Order By IdCateg").arg(parent),
+                             {name}).toInt();
         if (id == 0) {
             id = add("ZAT_Category", "IdCateg",
                      {{u"Name"_s, name}, {u"Description"_s, txt(row, "Description")}, {u"IdParent"_s, parent},
                       {u"IsDeleted"_s, 0}, {u"ShowDeleted"_s, 0}});
-            add("ZAT_Sort", "IdSort", {{u"ItemType"_s, "c"}, {u"IdItem"_s, id}, {u"SortNr"_s, p.categorySortNr.value(c)}});
+            queue("ZAT_Sort", "IdSort", {{u"ItemType"_s, "c"}, {u"IdItem"_s, id}, {u"SortNr"_s, p.categorySortNr.value(c)}});
         }
         categoryMap.insert(c, id);
         parent = id;

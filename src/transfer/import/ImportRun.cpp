@@ -1,4 +1,5 @@
 #include "ImportRunInternal.h"
+#include "RowBatches.h"
 
 #include "repository/PackageFile.h"
 #include "repository/Schema.h"
@@ -59,6 +60,8 @@ ImportRun::ImportRun(const QSqlDatabase &destination, ImportOptions options, Tra
     : m_db(destination), m_opt(std::move(options)), m_progress(progress), m_warning(std::move(warning)),
       m_pkg(new Package), m_postgres(Sql::isPostgres(destination))
 {
+    if (m_postgres)
+        m_batches = std::make_unique<RowBatches>(m_db);
 }
 
 ImportRun::~ImportRun()
@@ -166,19 +169,26 @@ void ImportRun::run(const QSqlDatabase &package)
         ImportRun *run;
         ~Finalize() { run->finalizeRaw(); }
     } finalize{this};
-    // A failure names where it happened; the transaction then takes back everything.
+    // A failure names where it happened (a queued row, the step that queued it); the
+    // transaction then takes back everything.
     const auto step = [&](const QString &what, auto &&work) {
         m_table.clear();
+        m_context = what;
+        m_failedContext.clear();
         try {
             work();
         } catch (const AppError &e) {
             AppError named = e;
-            named.description = what + (m_table.isEmpty() ? QString() : QStringLiteral(", table ") + m_table)
-                + QStringLiteral(": ") + e.description;
+            named.description = (m_failedContext.isEmpty() ? what : m_failedContext)
+                + (m_table.isEmpty() ? QString() : QStringLiteral(", table ") + m_table) + QStringLiteral(": ")
+                + e.description;
             throw named;
         }
     };
-    step(QStringLiteral("Importing data sources"), [&] { ImportDataSources(); });
+    step(QStringLiteral("Importing data sources"), [&] {
+        ImportDataSources();
+        flushRows();
+    });
     int m = 0;
     for (int id : m_opt.reportIds) {
         setValue(++m);
@@ -188,18 +198,25 @@ void ImportRun::run(const QSqlDatabase &package)
                 reportMap.insert(id, dest);
         });
     }
+    step(QStringLiteral("Importing reports"), [&] { flushRows(); });
     setStatus(QStringLiteral("97% Importing excel macros ..."));
     setValue(m_value + 1);
     ImportMacros();
     if (m_opt.roles) {
         setStatus(QStringLiteral("98% Importing security roles ..."));
         setValue(m_value + 1);
-        step(QStringLiteral("Importing security roles"), [&] { ImportRoles(); });
+        step(QStringLiteral("Importing security roles"), [&] {
+            ImportRoles();
+            flushRows();
+        });
     }
     if (m_opt.users) {
         setStatus(QStringLiteral("99% Importing users ..."));
         setValue(m_value + 1);
-        step(QStringLiteral("Importing users"), [&] { ImportUsers(); });
+        step(QStringLiteral("Importing users"), [&] {
+            ImportUsers();
+            flushRows();
+        });
     }
     transaction.commit();
 }

@@ -11,8 +11,10 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 class AppError;
+class RowBatches;
 class TransferProgress;
 struct ImportPlan;
 struct sqlite3;
@@ -97,7 +99,12 @@ private:
 
     void setStatus(const QString &text);
     void setValue(int value);
+    // A new row written now: its id is in the table before the next statement.
     int add(const QString &table, const QString &idColumn, const QList<QPair<QString, QVariant>> &values);
+    // A new row whose id is known now and whose writing may wait for the next statement that
+    // reads or updates (on PostgreSQL, where rows go in batches); flushRows() writes what waits.
+    int queue(const QString &table, const QString &idColumn, const QList<QPair<QString, QVariant>> &values);
+    void flushRows();
     int addRaw(const QString &table, const QString &idColumn, const QList<QPair<QString, QVariant>> &values);
     void finalizeRaw();
     template <typename F> auto guarded(F &&f);
@@ -122,5 +129,11 @@ private:
     QHash<QString, int> m_rolesByName;
     bool m_rolesLoaded = false;
     QString m_table; // the table of the statement running, for naming a failure
+    QString m_context; // the step running, for naming a queued row that fails later
+    QString m_failedContext; // the step of a queued row that failed
+    std::unique_ptr<RowBatches> m_batches; // PostgreSQL only
+    // In the macro step a failed statement leaves the transaction going; with macros for
+    // reports a failed row is left out and counted.
+    bool m_macroStep = false, m_skipFailedRows = false;
     QSet<int> m_synced; // package reports that overwrote their partner
 };

@@ -1,7 +1,7 @@
 #pragma once
 
 // What the import steps share: the package as read once, readers of its untrusted values, and
-// the guard that keeps a failed statement from aborting a PostgreSQL transaction.
+// the guard that runs a step's statement after the rows queued before it.
 
 #include "ImportRun.h"
 #include "repository/AppError.h"
@@ -143,10 +143,13 @@ struct ImportRun::Package {
     Recs userRoles;
 };
 
+// A statement of a step: it sees every row queued before it. In the macro step, whose failures
+// are skipped, a savepoint keeps a failed statement from aborting a PostgreSQL transaction.
 template <typename F>
 auto ImportRun::guarded(F &&f)
 {
-    if (!m_postgres) // only PostgreSQL loses the transaction's earlier rows to a failed statement
+    flushRows();
+    if (!m_postgres || !m_macroStep)
         return f();
     Sql::Savepoint sp(m_db, QStringLiteral("import_row"));
     auto result = f();

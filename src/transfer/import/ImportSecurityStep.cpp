@@ -68,7 +68,7 @@ void ImportRun::ImportRoles()
             if (held > 0)
                 continue;
         }
-        add("ZAT_Role_Report", "IdLeg", {{u"IdRole"_s, role}, {u"IdReport"_s, destReport}});
+        queue("ZAT_Role_Report", "IdLeg", {{u"IdRole"_s, role}, {u"IdReport"_s, destReport}});
     }
 }
 
@@ -105,7 +105,7 @@ void ImportRun::ImportUsers()
             existingUsers.insert(id);
         } else {
             // The password is copied in its stored (scrambled) form.
-            id = add("ZAT_UserApp", "IdUserApp",
+            id = queue("ZAT_UserApp", "IdUserApp",
                      {{u"IdApp"_s, app}, {u"IdUser"_s, num(u, "IdUser")}, {u"User"_s, name},
                       {u"UserFName"_s, txt(u, "UserFName")}, {u"UserLName"_s, txt(u, "UserLName")},
                       {u"Password"_s, txt(u, "Password")}});
@@ -131,6 +131,6 @@ void ImportRun::ImportUsers()
                                                 .arg(user).arg(role)).toInt();
                }) > 0)
             continue;
-        add("ZAT_UserApp_Role", "IdLeg", {{u"IdUserApp"_s, user}, {u"IdRole"_s, role}});
+        queue("ZAT_UserApp_Role", "IdLeg", {{u"IdUserApp"_s, user}, {u"IdRole"_s, role}});
     }
 }

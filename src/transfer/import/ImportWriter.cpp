@@ -1,4 +1,5 @@
 #include "ImportRunInternal.h"
+#include "RowBatches.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -26,26 +27,57 @@ int ImportRun::add(const QString &table, const QString &idColumn, const QList<QP
         QSqlQuery q(m_db);
         if (!q.prepare(QStringLiteral("Insert Into %1 (%2) Values (%3) Returning %4")
                            .arg(table, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')), idColumn)))
-            return guarded([&] { return Sql::insert(m_db, table, idColumn, values); }); // reports the driver's error
+            return Sql::insert(m_db, table, idColumn, values); // reports the driver's error
         it = m_inserts.insert(key, q);
     }
     QSqlQuery &q = *it;
-    return guarded([&] {
+    const auto write = [&] {
         for (int i = 0; i < values.size(); ++i)
             q.bindValue(i, values[i].second);
-        if (!q.exec()) {
-            const QSqlError err = q.lastError();
-            bool ok = false;
-            const int code = err.nativeErrorCode().toInt(&ok);
-            const QString text = err.databaseText().trimmed().isEmpty() ? err.text().trimmed() : err.databaseText().trimmed();
-            throw AppError(ok && code != 0 ? code : ErrorNumber::Database, text, QStringLiteral("Velmora repository"));
-        }
+        if (!q.exec())
+            throw Sql::failure(q);
         if (!q.next())
             throw AppError(ErrorNumber::Database, QStringLiteral("No id was returned for a new row of ") + table);
         const int id = q.value(0).toInt();
         q.finish();
         return id;
-    });
+    };
+    if (!m_macroStep) // any other failure ends the run
+        return write();
+    Sql::Savepoint sp(m_db, QStringLiteral("import_row"));
+    const int id = write();
+    sp.release();
+    return id;
+}
+
+int ImportRun::queue(const QString &table, const QString &idColumn, const QList<QPair<QString, QVariant>> &values)
+{
+    if (!m_batches)
+        return add(table, idColumn, values);
+    m_table = table;
+    const auto onFailure = !m_macroStep ? RowBatches::OnFailure::EndsRun
+        : m_skipFailedRows              ? RowBatches::OnFailure::Skipped
+                                        : RowBatches::OnFailure::EndsStep;
+    try {
+        return m_batches->queue(table, idColumn, values, {m_context, onFailure});
+    } catch (const AppError &) {
+        m_table = m_batches->failedTable;
+        m_failedContext = m_batches->failedContext;
+        throw;
+    }
+}
+
+void ImportRun::flushRows()
+{
+    if (!m_batches || !m_batches->pending())
+        return;
+    try {
+        m_batches->flush();
+    } catch (const AppError &) {
+        m_table = m_batches->failedTable;
+        m_failedContext = m_batches->failedContext;
+        throw;
+    }
 }
 
 void ImportRun::finalizeRaw()
