@@ -12,8 +12,7 @@ QList<int> ImportRun::IMP_GetAllReferences(int reportId) const
     const Package &p = *m_pkg;
     QList<int> result;
     QSet<int> inResult, visited;
-    for (const Rec &ref : p.reportRefsBySource.value(reportId)) {
-        const int direct = idOf(ref, "IdMacro");
+    for (const int direct : p.reportMacros.value(reportId)) {
         if (!p.macroCategOf.contains(direct))
             continue;
         // What the macro uses comes before the macro itself.
@@ -241,8 +240,7 @@ void ImportRun::ImportMacros()
                     return 0;
                 });
             QSet<int> done;
-            for (const Rec &ref : p.reportRefsBySource.value(report)) {
-                const int to = idOf(ref, "IdMacro");
+            for (const int to : p.reportMacros.value(report)) {
                 const int destMacro = chosen.contains(to) ? macroMap.value(to) : namesake(to);
                 if (destMacro == 0) {
                     ++leftOut;

@@ -2,6 +2,8 @@
 
 #include <QSet>
 #include <QSqlQuery>
+#include <QSqlRecord>
+#include <memory>
 
 // Package rows are read straight from SQLite; each column's position is found once per statement.
 static Recs readAll(const QSqlDatabase &db, const QString &sql)
@@ -9,36 +11,46 @@ static Recs readAll(const QSqlDatabase &db, const QString &sql)
     return ExportRows::rows(db, sql);
 }
 
+// Row by row, for tables that grow with the package: only what the run keeps stays in memory.
+template <typename F>
+static void forEachRow(const QSqlDatabase &db, const QString &sql, F &&f)
+{
+    QSqlQuery q = Sql::exec(db, sql);
+    auto columns = std::make_shared<ExportRows::Columns>();
+    const QSqlRecord record = q.record();
+    for (int i = 0; i < record.count(); ++i)
+        columns->names << record.fieldName(i);
+    QVariantList values;
+    while (q.next()) {
+        values.clear();
+        for (int i = 0; i < record.count(); ++i)
+            values << q.value(i);
+        f(Rec(columns, values));
+    }
+}
+
 void ImportRun::loadPackage(const QSqlDatabase &package)
 {
     Package &p = *m_pkg;
+    m_package = package;
     const QSet<int> ticked(m_opt.reportIds.cbegin(), m_opt.reportIds.cend());
 
-    for (const Rec &r : readAll(package, QStringLiteral("Select * From ZAT_Report Order By IdReport"))) {
-        const int id = idOf(r, "IdReport");
-        if (ticked.contains(id) && !p.reports.contains(id))
-            p.reports.insert(id, r);
-    }
     if (!ticked.isEmpty()) {
-        for (const Rec &r : readAll(package, QStringLiteral("Select * From ZAT_ExcelSheetSettings Order By IdSetting"))) {
-            const int id = idOf(r, "IdReport");
-            if (ticked.contains(id) && !p.settings.contains(id))
-                p.settings.insert(id, r);
-        }
-        for (const Rec &r : readAll(package, QStringLiteral("Select * From ZAT_ReportCols Order By IdReportCol")))
-            if (ticked.contains(idOf(r, "IdReport")))
-                p.columns[idOf(r, "IdReport")] << r;
-        for (const Rec &r : readAll(package, QStringLiteral("Select * From ZAT_ReportDS Order By IdReportDS")))
-            if (ticked.contains(idOf(r, "IdReport")))
-                p.links[idOf(r, "IdReport")] << r;
-        for (const Rec &r : readAll(package, QStringLiteral("Select * From ZAT_SQLViews Order By IdSQLView")))
-            if (!p.views.contains(idOf(r, "IdSQLView")))
-                p.views.insert(idOf(r, "IdSQLView"), r);
-        for (const Rec &r : readAll(package, QStringLiteral("Select * From ZAT_Sort Where ItemType = 'e' Order By IdSort"))) {
-            const int id = idOf(r, "IdItem");
-            if (ticked.contains(id) && !p.sortRows.contains(id))
-                p.sortRows.insert(id, r);
-        }
+        forEachRow(package, QStringLiteral("Select IdReport, Name, SyncronizeCode, IdCateg From ZAT_Report Order By IdReport"),
+                   [&](const Rec &r) {
+                       const int id = idOf(r, "IdReport");
+                       if (ticked.contains(id) && !p.reports.contains(id))
+                           p.reports.insert(id, {txt(r, "Name").toString(),
+                                                 // only a paired report is ever matched by its code
+                                                 m_opt.syncPairs.contains(id) ? txt(r, "SyncronizeCode").toString() : QString(),
+                                                 idOf(r, "IdCateg"), {}});
+                   });
+        forEachRow(package, QStringLiteral("Select IdReport, IdDataSource From ZAT_ReportDS Order By IdReportDS"),
+                   [&](const Rec &r) {
+                       auto it = p.reports.find(idOf(r, "IdReport"));
+                       if (it != p.reports.end())
+                           it->linkDataSources << idOf(r, "IdDataSource");
+                   });
     }
     for (const Rec &r : readAll(package, QStringLiteral("Select * From ZAT_DataSource Order By IdDataSource")))
         if (!p.dataSources.contains(idOf(r, "IdDataSource")))
@@ -52,15 +64,15 @@ void ImportRun::loadPackage(const QSqlDatabase &package)
     p.macros = readAll(package, QStringLiteral("Select * From ZAT_Macros Order By IdMacro"));
     for (const Rec &r : p.macros)
         p.macroCategOf.insert(idOf(r, "IdMacro"), idOf(r, "IdCateg"));
-    for (const Rec &r : readAll(package, QStringLiteral("Select * From ZAT_References Order By IdReference"))) {
+    forEachRow(package, QStringLiteral("Select * From ZAT_References Order By IdReference"), [&](const Rec &r) {
         if (isTip(r, 'm')) {
             p.macroRefs << r;
             if (p.macroCategOf.contains(idOf(r, "IdMacro")))
                 p.macroUses[idOf(r, "IdSource")] << idOf(r, "IdMacro");
         } else if (isTip(r, 'r')) {
-            p.reportRefsBySource[idOf(r, "IdSource")] << r;
+            p.reportMacros[idOf(r, "IdSource")] << idOf(r, "IdMacro");
         }
-    }
+    });
     if (m_opt.folders && !ticked.isEmpty()) {
         for (const Rec &r : readAll(package, QStringLiteral("Select * From ZAT_Category Order By IdCateg")))
             if (!p.categories.contains(idOf(r, "IdCateg")))
@@ -71,13 +83,59 @@ void ImportRun::loadPackage(const QSqlDatabase &package)
     }
     if (m_opt.roles || m_opt.users) {
         p.roles = readAll(package, QStringLiteral("Select * From ZAT_Role Order By IdRole"));
-        p.roleReports = readAll(package, QStringLiteral("Select * From ZAT_Role_Report Order By IdLeg"));
+        forEachRow(package, QStringLiteral("Select IdRole, IdReport From ZAT_Role_Report Order By IdLeg"), [&](const Rec &g) {
+            if (ticked.contains(idOf(g, "IdReport")))
+                p.grants << Package::Grant{idOf(g, "IdReport"), idOf(g, "IdRole")};
+        });
     }
     if (m_opt.users) {
         p.apps = readAll(package, QStringLiteral("Select * From ZAT_App Order By IdApp"));
         p.users = readAll(package, QStringLiteral("Select * From ZAT_UserApp Order By IdUserApp"));
         p.userRoles = readAll(package, QStringLiteral("Select * From ZAT_UserApp_Role Order By IdLeg"));
     }
+}
+
+// The rows of the given reports, in place of the previous chunk's.
+void ImportRun::loadReportRows(const QList<int> &ids)
+{
+    Package &p = *m_pkg;
+    p.rows.clear();
+    p.settings.clear();
+    p.columns.clear();
+    p.links.clear();
+    p.views.clear();
+    p.sortRows.clear();
+    QList<int> present;
+    for (int id : ids)
+        if (p.reports.contains(id))
+            present << id;
+    if (present.isEmpty())
+        return;
+    const QString in = Sql::idList(present);
+    for (const Rec &r : readAll(m_package, QStringLiteral("Select * From ZAT_Report Where IdReport %1 Order By IdReport").arg(in)))
+        if (!p.rows.contains(idOf(r, "IdReport")))
+            p.rows.insert(idOf(r, "IdReport"), r);
+    for (const Rec &r : readAll(m_package, QStringLiteral("Select * From ZAT_ExcelSheetSettings Where IdReport %1 "
+                                                          "Order By IdSetting").arg(in)))
+        if (!p.settings.contains(idOf(r, "IdReport")))
+            p.settings.insert(idOf(r, "IdReport"), r);
+    for (const Rec &r : readAll(m_package, QStringLiteral("Select * From ZAT_ReportCols Where IdReport %1 Order By IdReportCol").arg(in)))
+        p.columns[idOf(r, "IdReport")] << r;
+    QList<int> views;
+    for (const Rec &r : readAll(m_package, QStringLiteral("Select * From ZAT_ReportDS Where IdReport %1 Order By IdReportDS").arg(in))) {
+        p.links[idOf(r, "IdReport")] << r;
+        if (!r.value("IdSQLView").isNull())
+            views << idOf(r, "IdSQLView");
+    }
+    if (!views.isEmpty())
+        for (const Rec &r : readAll(m_package, QStringLiteral("Select * From ZAT_SQLViews Where IdSQLView %1 Order By IdSQLView")
+                                                   .arg(Sql::idList(views))))
+            if (!p.views.contains(idOf(r, "IdSQLView")))
+                p.views.insert(idOf(r, "IdSQLView"), r);
+    for (const Rec &r : readAll(m_package, QStringLiteral("Select * From ZAT_Sort Where ItemType = 'e' And IdItem %1 "
+                                                          "Order By IdSort").arg(in)))
+        if (!p.sortRows.contains(idOf(r, "IdItem")))
+            p.sortRows.insert(idOf(r, "IdItem"), r);
 }
 
 // Everything the steps translate is checked before the first row is written, and every problem
@@ -121,13 +179,11 @@ QList<AppError> ImportRun::findProblems()
     for (const Rec &r : p.roles)
         packageRoles.insert(idOf(r, "IdRole"));
     if (m_opt.roles) {
-        for (const Rec &g : p.roleReports) {
-            if (!ticked.contains(idOf(g, "IdReport")))
-                continue;
-            if (!packageRoles.contains(idOf(g, "IdRole")))
+        for (const Package::Grant &g : p.grants) {
+            if (!packageRoles.contains(g.role))
                 problems << packageError(QStringLiteral("The package grants report %1 to role %2, which it does not hold.")
-                                       .arg(idOf(g, "IdReport"))
-                                       .arg(idOf(g, "IdRole")));
+                                       .arg(g.report)
+                                       .arg(g.role));
         }
     }
     if (m_opt.users) {

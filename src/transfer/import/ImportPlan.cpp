@@ -61,7 +61,9 @@ ImportPlan ImportRun::plan(const QSqlDatabase &package)
     try {
         PackageFile::checkValues(package, m_postgres);
         loadPackage(package);
+        m_package = QSqlDatabase(); // the plan reads no report rows
     } catch (const AppError &e) {
+        m_package = QSqlDatabase();
         plan.problems << e.description;
         return plan;
     }
@@ -121,8 +123,8 @@ void ImportRun::planReports(ImportPlan &plan)
             plan.reports << r;
             continue;
         }
-        const Rec &row = p.reports[id];
-        r.name = txt(row, "Name").toString();
+        const ReportHead &head = p.reports[id];
+        r.name = head.name;
         const int partner = partnerOf(id);
         if (partner != 0) {
             r.destinationId = partner;
@@ -143,7 +145,7 @@ void ImportRun::planReports(ImportPlan &plan)
             if (m_opt.folders) {
                 QStringList path;
                 QSet<int> seen;
-                for (int c = idOf(row, "IdCateg"); c > 2 && p.categories.contains(c) && !seen.contains(c);
+                for (int c = head.category; c > 2 && p.categories.contains(c) && !seen.contains(c);
                      c = idOf(p.categories[c], "IdParent")) {
                     seen.insert(c);
                     path.prepend(txt(p.categories[c], "Name").toString());
@@ -151,8 +153,7 @@ void ImportRun::planReports(ImportPlan &plan)
                 r.folder = path.join(QLatin1Char('/'));
             }
             // A new report reads the data source of its first link; a synchronised one keeps its own.
-            const Recs links = p.links.value(id);
-            if (links.isEmpty() || !imported.contains(idOf(links.first(), "IdDataSource")))
+            if (head.linkDataSources.isEmpty() || !imported.contains(head.linkDataSources.first()))
                 r.warnings << QStringLiteral("no data source: the report will not run");
         }
         plan.reports << r;
@@ -237,8 +238,7 @@ void ImportRun::planMacros(ImportPlan &plan)
     for (ImportPlan::Report &r : plan.reports) {
         if (r.action == QLatin1String("refused"))
             continue;
-        for (const Rec &ref : p.reportRefsBySource.value(r.packageId)) {
-            const int to = idOf(ref, "IdMacro");
+        for (const int to : p.reportMacros.value(r.packageId)) {
             if ((chosen.contains(to) && p.macroCategOf.contains(to)) || namesake(to) != 0)
                 continue;
             r.warnings << (p.macroCategOf.contains(to)
@@ -274,11 +274,9 @@ void ImportRun::planSecurity(ImportPlan &plan)
         }
     };
     if (m_opt.roles && !m_opt.reportIds.isEmpty()) {
-        const QSet<int> ticked(m_opt.reportIds.cbegin(), m_opt.reportIds.cend());
         QSet<int> granted;
-        for (const Rec &g : p.roleReports)
-            if (ticked.contains(idOf(g, "IdReport")))
-                granted.insert(idOf(g, "IdRole"));
+        for (const Package::Grant &g : p.grants)
+            granted.insert(g.role);
         for (const Rec &r : p.roles)
             if (granted.contains(idOf(r, "IdRole")))
                 role(idOf(r, "IdRole"));

@@ -9,7 +9,7 @@
 int ImportRun::ImportReport(int sourceId)
 {
     const Package &p = *m_pkg;
-    const Rec &r = p.reports[sourceId];
+    const Rec &r = p.rows[sourceId];
     setStatus(QString::number(percent(m_value, m_maximum)) + QStringLiteral("% Processing report '")
               + txt(r, "Name").toString() + QLatin1Char('\''));
 
@@ -177,7 +177,7 @@ int ImportRun::partnerOf(int sourceId)
     // A pair made for another package (the dialog keeps its pairs when a new package is
     // chosen) must not overwrite a report with a stranger's content: the codes must agree.
     // A pair whose partner is gone (or never existed) brings the report in as a new one.
-    if (code.isEmpty() || code != txt(m_pkg->reports.value(sourceId), "SyncronizeCode").toString().trimmed())
+    if (code.isEmpty() || code != m_pkg->reports.value(sourceId).code.trimmed())
         return 0;
     return FindSyncPartner(m_db, code);
 }

@@ -119,11 +119,9 @@ void ImportRun::chooseDataSources()
     if (m_opt.dataSources == ImportOptions::Choice::ForReports) {
         QSet<int> seen;
         for (int id : m_opt.reportIds)
-            for (const Rec &link : m_pkg->links.value(id)) {
-                const int ds = idOf(link, "IdDataSource");
-                if (ds != 0 && !seen.contains(ds)) // no data source is no data source to import
+            for (int ds : m_pkg->reports.value(id).linkDataSources)
+                if (ds != 0) // no data source is no data source to import
                     seen.insert(ds);
-            }
         dataSourcesUsed = QList<int>(seen.cbegin(), seen.cend());
         std::sort(dataSourcesUsed.begin(), dataSourcesUsed.end());
     } else {
@@ -147,6 +145,11 @@ void ImportRun::run(const QSqlDatabase &package)
             m_raw = *static_cast<sqlite3 *const *>(handle.constData());
     }
     PackageFile::checkValues(package, m_postgres);
+    // The package stays open for the reports' rows, and no longer than the run.
+    struct Release {
+        ImportRun *run;
+        ~Release() { run->m_package = QSqlDatabase(); }
+    } release{this};
     loadPackage(package);
 
     const int k = int(m_opt.reportIds.size());
@@ -190,14 +193,18 @@ void ImportRun::run(const QSqlDatabase &package)
         flushRows();
     });
     int m = 0;
-    for (int id : m_opt.reportIds) {
-        setValue(++m);
-        step(QStringLiteral("Report '%1' (%2)").arg(txt(m_pkg->reports[id], "Name").toString()).arg(id), [&] {
-            const int dest = ImportReport(id);
-            if (dest != 0) // 0: a partner another user holds checked out
-                reportMap.insert(id, dest);
-        });
+    for (const QList<int> &chunk : ExportRows::chunks(m_opt.reportIds)) {
+        loadReportRows(chunk);
+        for (int id : chunk) {
+            setValue(++m);
+            step(QStringLiteral("Report '%1' (%2)").arg(m_pkg->reports.value(id).name).arg(id), [&] {
+                const int dest = ImportReport(id);
+                if (dest != 0) // 0: a partner another user holds checked out
+                    reportMap.insert(id, dest);
+            });
+        }
     }
+    loadReportRows({});
     step(QStringLiteral("Importing reports"), [&] { flushRows(); });
     setStatus(QStringLiteral("97% Importing excel macros ..."));
     setValue(m_value + 1);

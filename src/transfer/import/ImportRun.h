@@ -70,6 +70,7 @@ private:
     struct Package;
 
     void loadPackage(const QSqlDatabase &package);
+    void loadReportRows(const QList<int> &ids);
     // Every problem that refuses the run; validate() throws them (all of them in one error).
     QList<AppError> findProblems();
     void validate();
@@ -114,6 +115,7 @@ private:
     TransferProgress *m_progress;
     Warning m_warning;
     Package *m_pkg = nullptr;
+    QSqlDatabase m_package; // open while the run reads it
     int m_value = 0;
     int m_maximum = 0;
     QHash<QString, QSqlQuery> m_inserts;

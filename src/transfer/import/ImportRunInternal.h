@@ -116,14 +116,24 @@ inline QString users(int application)
 }
 } // namespace ImportLookup
 
-// ---- the package, read once
+// ---- the package: what every step needs is read once; the rows of the reports themselves are
+// read a few hundred reports at a time, so memory does not grow with the package.
+
+// What the whole run needs of a ticked report the package holds.
+struct ReportHead {
+    QString name, code; // code as the package has it (not trimmed), for a paired report only
+    int category = 0;
+    QList<int> linkDataSources; // IdDataSource of each ZAT_ReportDS row in package order (0: none)
+};
 
 struct ImportRun::Package {
-    QHash<int, Rec> reports;
+    QHash<int, ReportHead> reports;
+    // The reports of the chunk being imported.
+    QHash<int, Rec> rows;
     QHash<int, Rec> settings;         // first row of each report
     QHash<int, Recs> columns;         // by report
     QHash<int, Recs> links;           // ZAT_ReportDS rows by report
-    QHash<int, Rec> views;
+    QHash<int, Rec> views;            // those the chunk's links name
     QHash<int, Rec> sortRows;         // first "e" row of each report
     QHash<int, Rec> dataSources;
     QHash<int, Recs> vars;            // by data source
@@ -132,12 +142,15 @@ struct ImportRun::Package {
     Recs macros;
     QHash<int, int> macroCategOf;     // macro -> its category
     QHash<int, QList<int>> macroUses;  // "m" references: using macro -> used macros (package macros only)
-    QHash<int, Recs> reportRefsBySource; // "r" references by report
+    QHash<int, QList<int>> reportMacros; // "r" references: report -> macros, in package order
     Recs macroRefs;                   // every "m" reference, in package order
     QHash<int, Rec> categories;       // report folders, with folders only
     QHash<int, int> categorySortNr;   // their "c" sort numbers
     Recs roles;
-    Recs roleReports;
+    struct Grant {
+        int report = 0, role = 0;
+    };
+    QList<Grant> grants;              // ZAT_Role_Report rows of ticked reports, in package order
     Recs apps;
     Recs users;
     Recs userRoles;

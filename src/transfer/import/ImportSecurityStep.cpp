@@ -38,22 +38,20 @@ void ImportRun::ImportRoles()
     const Package &p = *m_pkg;
     if (m_opt.reportIds.isEmpty())
         return;
-    const QSet<int> ticked(m_opt.reportIds.cbegin(), m_opt.reportIds.cend());
     QSet<int> granted;
-    for (const Rec &g : p.roleReports)
-        if (ticked.contains(idOf(g, "IdReport")))
-            granted.insert(idOf(g, "IdRole"));
+    for (const Package::Grant &g : p.grants)
+        granted.insert(g.role);
     for (const Rec &r : p.roles) {
         const int id = idOf(r, "IdRole");
         if (granted.contains(id))
             roleByName(id);
     }
     QSet<QPair<int, int>> saved;
-    for (const Rec &g : p.roleReports) {
-        const int report = idOf(g, "IdReport");
-        if (!ticked.contains(report) || !reportMap.contains(report))
+    for (const Package::Grant &g : p.grants) {
+        const int report = g.report;
+        if (!reportMap.contains(report))
             continue;
-        const int role = roleMap.value(idOf(g, "IdRole"));
+        const int role = roleMap.value(g.role);
         const int destReport = reportMap.value(report);
         const QPair<int, int> pair(role, destReport);
         if (saved.contains(pair))
