@@ -2,6 +2,7 @@
 // could get wrong: values that need quoting, children linked to the right parent across batch
 // boundaries, a refused row named by its own report, skipped rows counted.
 #include "PackageBuilder.h"
+#include "ReportFixtures.h"
 #include "RowDump.h"
 #include "TestDb.h"
 
@@ -10,6 +11,7 @@
 #include "transfer/import/ImportRun.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QtTest>
 
 namespace {
@@ -214,6 +216,34 @@ private Q_SLOTS:
         QVERIFY2(warnings[0].startsWith(QStringLiteral("ImportMacros(): %1 macro row(s) could not be stored and were left "
                                                        "out; the first: ZAT_References: ").arg(Reports)),
                  qPrintable(warnings[0]));
+    }
+
+    // Two administrators importing into one repository at the same moment: both runs finish,
+    // neither takes ids the other holds, and every report keeps its own children.
+    void twoImportsAtOnce_data() { TestDb::addBackends(); }
+    void twoImportsAtOnce()
+    {
+        QFETCH(QString, backend);
+        RepositorySession s;
+        TestDb::freshRepository(s, backend);
+        QSqlDatabase db = s.Connection();
+        const QString repo = Sql::isPostgres(db) ? ReportFixtures::postgresUri(db) : s.DatabasePath();
+        const QString tool = qEnvironmentVariable("VELMORA_TEST_BINARY_DIR") + QStringLiteral("/apps/velmora-transfer");
+        const QStringList args{"import", "--repository", repo, "--package", m_package, "--category", "1", "--all-reports"};
+        QProcess first, second;
+        first.start(tool, args);
+        second.start(tool, args);
+        QVERIFY(first.waitForFinished(120000));
+        QVERIFY(second.waitForFinished(120000));
+        QVERIFY2(first.exitCode() == 0, first.readAllStandardError().constData());
+        QVERIFY2(second.exitCode() == 0, second.readAllStandardError().constData());
+        QCOMPARE(rowCount(db, "ZAT_Report"), 2 * Reports);
+        QCOMPARE(rowCount(db, "ZAT_ReportCols"), 2 * Reports * ColumnsEach);
+        // Each column row sits under the report whose name it carries.
+        QCOMPARE(Sql::scalar(db, "Select count(*) From ZAT_ReportCols c Join ZAT_Report r On r.IdReport = c.IdReport "
+                                 "Where c.Name Like r.Name || ' col %'").toInt(),
+                 2 * Reports * ColumnsEach);
+        QCOMPARE(Sql::scalar(db, "Select count(Distinct IdSQLView) From ZAT_ReportDS").toInt(), 2 * Reports);
     }
 
 private:

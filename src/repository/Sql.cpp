@@ -143,11 +143,11 @@ int integer(const QSqlQuery &q, const QString &column)
 
 // The stored form "YYYY-MM-DD HH:MM:SS" read without the general format parser, which dominates
 // reading dates from large packages and repositories.
-static QDateTime storedDateTime(const QString &s)
+static bool storedParts(const QString &s, QDate &date, QTime &time)
 {
     if (s.size() != 19 || s[4] != QLatin1Char('-') || s[7] != QLatin1Char('-') || s[10] != QLatin1Char(' ')
         || s[13] != QLatin1Char(':') || s[16] != QLatin1Char(':'))
-        return {};
+        return false;
     auto number = [&s](int from, int length, bool *ok) {
         int n = 0;
         for (int i = from; i < from + length; ++i) {
@@ -161,11 +161,23 @@ static QDateTime storedDateTime(const QString &s)
         return n;
     };
     bool ok = true;
-    const QDate date(number(0, 4, &ok), number(5, 2, &ok), number(8, 2, &ok));
-    const QTime time(number(11, 2, &ok), number(14, 2, &ok), number(17, 2, &ok));
-    if (!ok || !date.isValid() || !time.isValid())
-        return {};
-    return QDateTime(date, time);
+    date = QDate(number(0, 4, &ok), number(5, 2, &ok), number(8, 2, &ok));
+    time = QTime(number(11, 2, &ok), number(14, 2, &ok), number(17, 2, &ok));
+    return ok && date.isValid() && time.isValid();
+}
+
+static QDateTime storedDateTime(const QString &s)
+{
+    QDate date;
+    QTime time;
+    return storedParts(s, date, time) ? QDateTime(date, time) : QDateTime();
+}
+
+bool isStoredDate(const QString &s)
+{
+    QDate date;
+    QTime time;
+    return storedParts(s, date, time);
 }
 
 QDateTime toDateTime(const QVariant &v)

@@ -47,6 +47,8 @@ QString text(const QSqlQuery &q, const QString &column);
 int integer(const QSqlQuery &q, const QString &column);
 QDateTime dateTime(const QSqlQuery &q, const QString &column);
 QDateTime toDateTime(const QVariant &value);
+// Whether s is a valid date in the stored form below, which needs no conversion.
+bool isStoredDate(const QString &s);
 // The stored form of a date: ISO text "YYYY-MM-DD HH:MM:SS" (PostgreSQL casts it to timestamp).
 QVariant dateValue(const QDateTime &value);
 QVariant nullableText(const QString &s);

@@ -187,6 +187,9 @@ static QVariant modifiedValue(const QVariant &source)
 {
     if (source.isNull())
         return Sql::dateValue(QDate::currentDate().startOfDay());
+    // The stored form passes as it is: read as a local time it would cost a time-zone lookup.
+    if (source.typeId() == QMetaType::QString && Sql::isStoredDate(*static_cast<const QString *>(source.constData())))
+        return source;
     const QDateTime d = Sql::toDateTime(source);
     return d.isValid() ? Sql::dateValue(d) : source;
 }

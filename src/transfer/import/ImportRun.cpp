@@ -24,7 +24,16 @@ class RunTransaction {
 public:
     explicit RunTransaction(const QSqlDatabase &db) : m_db(db)
     {
-        m_active = m_db.transaction();
+        // SQLite: the write lock from the start, as the new rows' ids follow the largest ones.
+        if (Sql::isPostgres(m_db)) {
+            m_active = m_db.transaction();
+        } else {
+            QSqlQuery begin(m_db);
+            m_active = begin.exec(QStringLiteral("Begin Immediate"));
+            if (!m_active)
+                throw AppError(ErrorNumber::Database,
+                               QStringLiteral("The import could not begin a transaction: ") + begin.lastError().text());
+        }
         if (!m_active)
             throw AppError(ErrorNumber::Database,
                            QStringLiteral("The import could not begin a transaction: ") + m_db.lastError().text());
@@ -60,8 +69,6 @@ ImportRun::ImportRun(const QSqlDatabase &destination, ImportOptions options, Tra
     : m_db(destination), m_opt(std::move(options)), m_progress(progress), m_warning(std::move(warning)),
       m_pkg(new Package), m_postgres(Sql::isPostgres(destination))
 {
-    if (m_postgres)
-        m_batches = std::make_unique<RowBatches>(m_db);
 }
 
 ImportRun::~ImportRun()
@@ -167,10 +174,15 @@ void ImportRun::run(const QSqlDatabase &package)
     }
 
     RunTransaction transaction(m_db);
+    m_batches = std::make_unique<RowBatches>(m_db);
     // Statements left open would keep the connection from closing after the run.
     struct Finalize {
         ImportRun *run;
-        ~Finalize() { run->finalizeRaw(); }
+        ~Finalize()
+        {
+            run->finalizeRaw();
+            run->m_batches.reset();
+        }
     } finalize{this};
     // A failure names where it happened (a queued row, the step that queued it); the
     // transaction then takes back everything.

@@ -66,7 +66,11 @@ QDateTime packageDate(const QVariant &value);
 // The stored date, or Null: an empty or unreadable text is no date and a server refuses it.
 inline QVariant date(const Rec &r, const char *column)
 {
-    return Sql::dateValue(packageDate(r.value(column)));
+    // What an export writes passes as it is: read as a local time it would cost a time-zone lookup.
+    const QVariant v = r.value(column);
+    if (v.typeId() == QMetaType::QString && Sql::isStoredDate(*static_cast<const QString *>(v.constData())))
+        return v;
+    return Sql::dateValue(packageDate(v));
 }
 
 inline QVariant nullInt() { return QVariant(QMetaType(QMetaType::Int)); }

@@ -1,5 +1,6 @@
 #include "ImportRunInternal.h"
 #include "RowBatches.h"
+#include "SqliteBind.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -12,6 +13,11 @@
 int ImportRun::add(const QString &table, const QString &idColumn, const QList<QPair<QString, QVariant>> &values)
 {
     m_table = table;
+    if (m_raw && m_batches && m_batches->reserves(table)) { // SQLite would hand out an id the batches hold
+        const int id = queue(table, idColumn, values);
+        flushRows();
+        return id;
+    }
     if (m_raw)
         return addRaw(table, idColumn, values);
     QString key = table;
@@ -145,45 +151,9 @@ int ImportRun::addRaw(const QString &table, const QString &idColumn, const QList
     };
     sqlite3_reset(st);
     sqlite3_clear_bindings(st);
-    for (int i = 0; i < values.size(); ++i) {
-        const QVariant &v = values[i].second;
-        const int n = i + 1;
-        int rc = SQLITE_OK;
-        if (v.isNull()) {
-            rc = sqlite3_bind_null(st, n);
-        } else {
-            switch (v.typeId()) {
-            case QMetaType::QString: {
-                const QString &s = *static_cast<const QString *>(v.constData());
-                // The text stays alive in values until the row is written.
-                rc = s.isNull() ? sqlite3_bind_null(st, n)
-                                : sqlite3_bind_text16(st, n, s.utf16(), int(s.size() * sizeof(QChar)), SQLITE_STATIC);
-                break;
-            }
-            case QMetaType::Int:
-            case QMetaType::UInt:
-            case QMetaType::Bool:
-            case QMetaType::Short:
-            case QMetaType::UShort:
-            case QMetaType::Long:
-            case QMetaType::LongLong:
-            case QMetaType::ULong:
-            case QMetaType::ULongLong:
-                rc = sqlite3_bind_int64(st, n, v.toLongLong());
-                break;
-            case QMetaType::Double:
-            case QMetaType::Float:
-                rc = sqlite3_bind_double(st, n, v.toDouble());
-                break;
-            default: {
-                const QString s = v.toString();
-                rc = sqlite3_bind_text16(st, n, s.utf16(), int(s.size() * sizeof(QChar)), SQLITE_TRANSIENT);
-            }
-            }
-        }
-        if (rc != SQLITE_OK)
+    for (int i = 0; i < values.size(); ++i)
+        if (const int rc = bindSqliteValue(st, i + 1, values[i].second); rc != SQLITE_OK)
             throw failure(rc);
-    }
     const int rc = sqlite3_step(st);
     if (rc == SQLITE_DONE && found->rowId) {
         sqlite3_reset(st);

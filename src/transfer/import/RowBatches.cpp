@@ -3,10 +3,23 @@
 #include "repository/AppError.h"
 #include "repository/Sql.h"
 
+#include <QSqlDriver>
+
 #include <algorithm>
 #include <optional>
 
-RowBatches::RowBatches(const QSqlDatabase &db) : m_db(db) {}
+RowBatches::RowBatches(const QSqlDatabase &db) : m_db(db), m_postgres(Sql::isPostgres(db))
+{
+    if (!m_postgres && m_db.driver()) {
+        const QVariant handle = m_db.driver()->handle();
+        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+            m_sqlite = *static_cast<sqlite3 *const *>(handle.constData());
+    }
+    if (!m_postgres && !m_sqlite)
+        throw AppError(ErrorNumber::Database, QStringLiteral("The repository's SQLite connection cannot be reached."));
+}
+
+RowBatches::~RowBatches() { finalizeSqlite(); }
 
 int RowBatches::queue(const QString &table, const QString &idColumn, const Values &values, const Origin &origin)
 {
@@ -49,6 +62,8 @@ int RowBatches::queue(const QString &table, const QString &idColumn, const Value
 int RowBatches::reserve(const QString &table, const QString &idColumn)
 {
     Pool &pool = m_pools[table];
+    if (!m_postgres)
+        return reserveSqlite(pool, table, idColumn);
     if (pool.next >= pool.ids.size()) {
         if (pool.sequence.isEmpty()) {
             pool.sequence = Sql::scalar(m_db, QStringLiteral("Select pg_get_serial_sequence(?, ?)"),
@@ -137,6 +152,15 @@ void appendElement(QString &array, const QVariant &v)
 
 void RowBatches::writeBatch(Shape &shape, qsizetype from, qsizetype rows)
 {
+    if (!m_postgres) {
+        for (qsizetype at = from; at < from + rows; at += SqliteRows) {
+            const qsizetype n = std::min(SqliteRows, from + rows - at);
+            if (!writeSqlite(shape, at, n)) // the statement left nothing behind
+                for (qsizetype r = at; r < at + n; ++r)
+                    insertRowSqlite(shape, r);
+        }
+        return;
+    }
     // The savepoint comes first: a statement the server refuses to prepare also ends the
     // transaction.
     Sql::Savepoint batch(m_db, QStringLiteral("import_batch"));
@@ -196,6 +220,8 @@ void RowBatches::flush(Shape &shape)
 // One row by itself: the failure found is this row's own.
 void RowBatches::insertRow(Shape &shape, qsizetype row)
 {
+    if (!m_postgres)
+        return insertRowSqlite(shape, row);
     const Origin &origin = shape.origins.at(row);
     std::optional<Sql::Savepoint> own;
     if (origin.onFailure != OnFailure::EndsRun)

@@ -11,14 +11,20 @@
 #include <vector>
 
 class AppError;
+struct sqlite3;
+struct sqlite3_stmt;
 
-// New rows written to a PostgreSQL repository many at a time. A row's id is taken at once from
-// its table's identity sequence (reserved in growing blocks), so the caller can go on to rows
-// that refer to it; the row itself waits for flush(), which writes a table's rows with one
-// insert from arrays, one bound array per column, under a savepoint. Only an insert that fails
-// is retried row by row, to find the row at fault. With one statement per row, a server round
-// trip per row set the pace of a whole import; with a parameter per value, binding and parsing
-// them did.
+// New rows written to a repository many at a time. A row's id is taken at once, so the caller
+// can go on to rows that refer to it; the row itself waits for flush(). Only a batch that fails
+// is retried row by row, to find the row at fault.
+//
+// PostgreSQL: ids come from the table's identity sequence, reserved in growing blocks; a table's
+// rows go in one insert from arrays, one bound array per column, under a savepoint. With one
+// statement per row, a server round trip per row set the pace of a whole import; with a
+// parameter per value, binding and parsing them did.
+// SQLite: the run holds the write lock, so ids follow the table's largest; rows go in multi-row
+// inserts straight through SQLite, whose per-statement work (the autoincrement bookkeeping
+// among it) dominated one insert per row.
 //
 // There are no foreign keys between the tables, so rows may reach the server in any order; a
 // caller that reads or updates flushes first.
@@ -37,10 +43,15 @@ public:
     };
 
     explicit RowBatches(const QSqlDatabase &db);
+    ~RowBatches();
+    RowBatches(const RowBatches &) = delete;
+    RowBatches &operator=(const RowBatches &) = delete;
 
     // The new row's id. The same table must always be given the same id column.
     int queue(const QString &table, const QString &idColumn, const Values &values, const Origin &origin);
     bool pending() const { return m_pending > 0; }
+    // Whether the table's new ids come from here: on SQLite its other new rows must too.
+    bool reserves(const QString &table) const { return m_pools.contains(table); }
     // Writes every queued row; throws the first failure of a row that is not Skipped, after
     // setting failedContext and failedTable. The rest of that row's table is dropped.
     void flush();
@@ -55,8 +66,9 @@ public:
 
 private:
     // A batch's bounds: enough rows that round trips no longer count, few enough characters that
-    // the statement stays a modest size.
+    // the statement stays a modest size. SQLite statements hold fewer rows: all are bound values.
     static constexpr qsizetype MaxRows = 5000;
+    static constexpr qsizetype SqliteRows = 200;
     static constexpr qsizetype MaxChars = 8 * 1024 * 1024;
 
     struct Shape {
@@ -66,24 +78,35 @@ private:
         QVariantList values; // columns.size() values per row
         QList<Origin> origins;
         qsizetype bytes = 0; // of text waiting, to bound a statement's size
-        QSqlQuery batch, oneRow; // prepared on first use
+        QSqlQuery batch, oneRow; // prepared on first use (PostgreSQL)
         bool batchPrepared = false, rowPrepared = false;
+        sqlite3_stmt *sqliteBatch = nullptr, *sqliteRow = nullptr; // SQLite
     };
     struct Pool {
         QString sequence;
         QList<int> ids;
         qsizetype next = 0;
         int block = 16;
+        int last = -1; // SQLite: the last id handed out; -1 before the first
     };
 
     int reserve(const QString &table, const QString &idColumn);
+    int reserveSqlite(Pool &pool, const QString &table, const QString &idColumn);
     void flush(Shape &shape);
     void insertRow(Shape &shape, qsizetype row);
+    // SQLite: writes rows [from, from + rows) in one statement; false when SQLite refused it.
+    bool writeSqlite(Shape &shape, qsizetype from, qsizetype rows);
+    void insertRowSqlite(Shape &shape, qsizetype row);
+    sqlite3_stmt *prepareSqlite(const Shape &shape, qsizetype rows);
+    AppError sqliteFailure(int code) const;
+    void finalizeSqlite();
     QStringList columnNames(const Shape &shape) const;
     QString batchText(const Shape &shape);
     void writeBatch(Shape &shape, qsizetype from, qsizetype rows);
 
     QSqlDatabase m_db;
+    bool m_postgres = false;
+    sqlite3 *m_sqlite = nullptr;
     std::vector<Shape> m_shapes; // in order of first use
     QHash<QString, Pool> m_pools; // by table
     qsizetype m_pending = 0;
