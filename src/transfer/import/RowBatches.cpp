@@ -254,6 +254,12 @@ void RowBatches::insertRow(Shape &shape, qsizetype row)
     q.finish();
     if (own)
         own->rollback();
+    rowFailed(shape, row, e);
+}
+
+void RowBatches::rowFailed(const Shape &shape, qsizetype row, const AppError &e)
+{
+    const Origin &origin = shape.origins.at(row);
     if (origin.onFailure == OnFailure::Skipped) {
         if (m_skipped.count++ == 0)
             m_skipped.first = shape.table + QStringLiteral(": ") + e.description;

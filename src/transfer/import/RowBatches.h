@@ -94,6 +94,8 @@ private:
     int reserveSqlite(Pool &pool, const QString &table, const QString &idColumn);
     void flush(Shape &shape);
     void insertRow(Shape &shape, qsizetype row);
+    // A row that failed by itself: counted when skippable, otherwise thrown with its origin.
+    void rowFailed(const Shape &shape, qsizetype row, const AppError &e);
     // SQLite: writes rows [from, from + rows) in one statement; false when SQLite refused it.
     bool writeSqlite(Shape &shape, qsizetype from, qsizetype rows);
     void insertRowSqlite(Shape &shape, qsizetype row);

@@ -75,22 +75,11 @@ bool RowBatches::writeSqlite(Shape &shape, qsizetype from, qsizetype rows)
 
 void RowBatches::insertRowSqlite(Shape &shape, qsizetype row)
 {
-    const Origin &origin = shape.origins.at(row);
-    const auto fail = [&](const AppError &e) {
-        if (origin.onFailure == OnFailure::Skipped) {
-            if (m_skipped.count++ == 0)
-                m_skipped.first = shape.table + QStringLiteral(": ") + e.description;
-            return;
-        }
-        failedContext = origin.context;
-        failedTable = shape.table;
-        throw e;
-    };
     if (!shape.sqliteRow)
         shape.sqliteRow = prepareSqlite(shape, 1);
     sqlite3_stmt *st = shape.sqliteRow;
     if (!st)
-        return fail(sqliteFailure(sqlite3_errcode(m_sqlite)));
+        return rowFailed(shape, row, sqliteFailure(sqlite3_errcode(m_sqlite)));
     const qsizetype width = shape.columns.size();
     int rc = sqlite3_bind_int64(st, 1, shape.ids.at(row));
     for (qsizetype c = 0; c < width && rc == SQLITE_OK; ++c)
@@ -104,7 +93,7 @@ void RowBatches::insertRowSqlite(Shape &shape, qsizetype row)
     const AppError e = sqliteFailure(code);
     sqlite3_reset(st);
     sqlite3_clear_bindings(st);
-    fail(e);
+    rowFailed(shape, row, e);
 }
 
 void RowBatches::finalizeSqlite()
