@@ -54,7 +54,7 @@ int RowBatches::queue(const QString &table, const QString &idColumn, const Value
         if (v.second.typeId() == QMetaType::QString)
             shape.bytes += static_cast<const QString *>(v.second.constData())->size();
     ++m_pending;
-    if (shape.ids.size() >= MaxRows || shape.bytes >= MaxChars)
+    if (shape.ids.size() >= maxRows() || shape.bytes >= MaxChars)
         flush(shape);
     return id;
 }
@@ -208,8 +208,8 @@ void RowBatches::flush(Shape &shape)
         shape.bytes = 0;
     };
     try {
-        for (qsizetype done = 0; done < shape.ids.size(); done += MaxRows)
-            writeBatch(shape, done, std::min<qsizetype>(MaxRows, shape.ids.size() - done));
+        for (qsizetype done = 0; done < shape.ids.size(); done += maxRows())
+            writeBatch(shape, done, std::min(maxRows(), shape.ids.size() - done));
     } catch (...) {
         clear();
         throw;

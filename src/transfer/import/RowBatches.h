@@ -65,10 +65,11 @@ public:
     Skipped takeSkipped();
 
 private:
-    // A batch's bounds: enough rows that round trips no longer count, few enough characters that
-    // the statement stays a modest size. SQLite statements hold fewer rows: all are bound values.
-    static constexpr qsizetype MaxRows = 5000;
+    // A batch's bounds: enough rows that round trips no longer count, few enough that what waits
+    // stays small beside the package. SQLite has no round trips: a statement's worth is enough.
+    static constexpr qsizetype ServerRows = 1000;
     static constexpr qsizetype SqliteRows = 200;
+    qsizetype maxRows() const { return m_postgres ? ServerRows : SqliteRows; }
     static constexpr qsizetype MaxChars = 8 * 1024 * 1024;
 
     struct Shape {
