@@ -246,6 +246,32 @@ private Q_SLOTS:
         QCOMPARE(Sql::scalar(db, "Select count(Distinct IdSQLView) From ZAT_ReportDS").toInt(), 2 * Reports);
     }
 
+    // A login with rights on the tables only (normal with identity columns) cannot take ids from
+    // the sequences itself: its import writes row by row, with the same result.
+    void loginWithoutSequenceRights()
+    {
+        RepositorySession s;
+        TestDb::freshRepository(s, QStringLiteral("postgres"));
+        QSqlDatabase db = s.Connection();
+        Sql::exec(db, "Do $$ Begin Create Role velmora_tables Login; Exception When duplicate_object Then Null; End $$");
+        Sql::exec(db, "Do $$ Begin "
+                      "Execute format('Grant Usage On Schema %I To velmora_tables', current_schema()); "
+                      "Execute format('Grant Select, Insert, Update, Delete On All Tables In Schema %I To velmora_tables', "
+                      "current_schema()); "
+                      "Execute format('Revoke All On All Sequences In Schema %I From velmora_tables', current_schema()); "
+                      "End $$");
+        RepositorySession other;
+        other.OpenServer(s.ServerName(), s.ServerPort(), s.DatabaseName(), QStringLiteral("velmora_tables"), QString());
+        ImportRun run(other.Connection(), everything(m_package));
+        run.run();
+        QCOMPARE(run.skippedRows, 0);
+        QCOMPARE(rowCount(db, "ZAT_Report"), Reports);
+        QCOMPARE(Sql::scalar(db, "Select count(*) From ZAT_ReportCols c Join ZAT_Report r On r.IdReport = c.IdReport "
+                                 "Where c.Name Like r.Name || ' col %'").toInt(),
+                 Reports * ColumnsEach);
+        QCOMPARE(rowCount(db, "ZAT_References"), Reports);
+    }
+
 private:
     QString m_package;
 };

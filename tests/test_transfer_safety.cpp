@@ -1,6 +1,7 @@
 #include "ExportFixture.h"
 #include "PackageBuilder.h"
 #include "ReportFixtures.h"
+#include "RowDump.h"
 #include "ScriptedPrompter.h"
 #include "TestDb.h"
 #include "ToolRun.h"
@@ -262,6 +263,50 @@ private Q_SLOTS:
         QCOMPARE(repositoryCodes(), codes);
         QCOMPARE(leftovers(disk.dir()), QStringList());
         qInfo().noquote() << "full disk:" << err.trimmed().split(QLatin1Char('\n')).mid(1).join(QStringLiteral(" | "));
+    }
+
+    // A disk that fills while an import writes into a file repository: the run fails and says so,
+    // and the repository holds exactly what it held before (none of the rows written before
+    // the failure, none written after it).
+    void fullDiskDuringImport()
+    {
+        FullDisk disk(folder(QStringLiteral("import-full")));
+        disk.mount();
+        const QString package = QDir(folder(QStringLiteral("import-full-pkg"))).filePath(QStringLiteral("big.mdb"));
+        {
+            PackageBuilder p(package);
+            p.db().transaction();
+            for (int i = 0; i < 400; ++i) {
+                p.report(1000 + i, 1, QStringLiteral("Big %1").arg(i));
+                p.row("ZAT_ReportCols", {{"IdReportCol", 5000 + i}, {"IdReport", 1000 + i}, {"Name", QString(20000, QLatin1Char('c'))},
+                                         {"Type", 1}, {"Width", 1}, {"Hide", 0}, {"AutoSum", 0}});
+            }
+            p.db().commit();
+            p.close();
+        }
+        const QString repo = QDir(disk.dir()).filePath(QStringLiteral("repo.mdb"));
+        {
+            RepositorySession creator;
+            creator.CreateDatabase(repo);
+        }
+        const auto dump = [&] {
+            RepositorySession s;
+            s.OpenFile(repo);
+            const QStringList rows = RowDump::all(s.Connection());
+            const QString check = Sql::scalar(s.Connection(), QStringLiteral("PRAGMA integrity_check")).toString();
+            s.ResetConnection();
+            return rows + QStringList{check};
+        };
+        const QStringList before = dump();
+        QString out, err;
+        disk.fill(QFileInfo(repo).size() + 256 * 1024);
+        const int rc = run({"import", "--repository", repo, "--package", package, "--category", "1", "--all-reports"},
+                           &out, &err);
+        disk.release();
+        QCOMPARE(rc, 1);
+        QVERIFY2(err.contains(QStringLiteral("Nothing was imported; the repository is as it was.")), qPrintable(err));
+        QCOMPARE(dump(), before);
+        qInfo().noquote() << "full disk on import:" << err.trimmed().split(QLatin1Char('\n')).filter(QStringLiteral("Description")).join(QStringLiteral(" | "));
     }
 
     // Killed while writing: the previous package still lists, no code was written back.

@@ -95,7 +95,7 @@ void ImportRun::ImportMacros()
             try {
                 write();
             } catch (const AppError &e) {
-                if (!forReports)
+                if (!forReports || transactionLost())
                     throw;
                 if (failed++ == 0)
                     firstFailure = (m_table.isEmpty() ? QString() : m_table + QStringLiteral(": ")) + e.description;
@@ -280,6 +280,8 @@ void ImportRun::ImportMacros()
                                    .arg(forReports ? QStringLiteral("in the package") : QStringLiteral("selected"))),
                       QStringLiteral("ImportMacros()"));
     } catch (const AppError &e) {
+        if (transactionLost()) // going on would write outside the run's transaction
+            throw;
         ++skippedRows;
         if (m_warning)
             m_warning(e, QStringLiteral("ImportMacros()"));

@@ -220,7 +220,7 @@ void ImportRun::run(const QSqlDatabase &package)
     step(QStringLiteral("Importing reports"), [&] { flushRows(); });
     setStatus(QStringLiteral("97% Importing excel macros ..."));
     setValue(m_value + 1);
-    ImportMacros();
+    step(QStringLiteral("Importing excel macros"), [&] { ImportMacros(); });
     if (m_opt.roles) {
         setStatus(QStringLiteral("98% Importing security roles ..."));
         setValue(m_value + 1);

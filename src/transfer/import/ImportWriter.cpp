@@ -73,6 +73,8 @@ int ImportRun::queue(const QString &table, const QString &idColumn, const QList<
     }
 }
 
+bool ImportRun::transactionLost() const { return m_raw && sqlite3_get_autocommit(m_raw); }
+
 void ImportRun::flushRows()
 {
     if (!m_batches || !m_batches->pending())

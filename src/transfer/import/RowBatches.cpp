@@ -23,6 +23,8 @@ RowBatches::~RowBatches() { finalizeSqlite(); }
 
 int RowBatches::queue(const QString &table, const QString &idColumn, const Values &values, const Origin &origin)
 {
+    failedContext.clear();
+    failedTable.clear();
     // Compared in place: a key string built for every row would cost more than the lookup.
     qsizetype at = -1;
     for (qsizetype i = 0; i < qsizetype(m_shapes.size()) && at < 0; ++i) {
@@ -44,6 +46,8 @@ int RowBatches::queue(const QString &table, const QString &idColumn, const Value
         m_shapes.push_back(std::move(shape));
         at = qsizetype(m_shapes.size()) - 1;
     }
+    if (m_postgres && !canReserve(table, idColumn))
+        return insertNow(m_shapes[size_t(at)], values, origin);
     const int id = reserve(table, idColumn);
     Shape &shape = m_shapes[size_t(at)];
     shape.ids << id;
@@ -59,19 +63,30 @@ int RowBatches::queue(const QString &table, const QString &idColumn, const Value
     return id;
 }
 
+// The sequence of the table's identity, and whether this login may draw from it: inserts take
+// identity ids without any right on the sequence, nextval() needs one.
+bool RowBatches::canReserve(const QString &table, const QString &idColumn)
+{
+    Pool &pool = m_pools[table];
+    if (!pool.checked) {
+        pool.checked = true;
+        QSqlQuery q = Sql::exec(m_db, QStringLiteral("Select s, has_sequence_privilege(s, 'USAGE, UPDATE') From "
+                                                     "(Select pg_get_serial_sequence(?, ?) As s) q"),
+                                {table.toLower(), idColumn.toLower()});
+        if (q.next() && !q.value(0).isNull()) {
+            pool.sequence = q.value(0).toString();
+            pool.reserving = q.value(1).toBool();
+        }
+    }
+    return pool.reserving;
+}
+
 int RowBatches::reserve(const QString &table, const QString &idColumn)
 {
     Pool &pool = m_pools[table];
     if (!m_postgres)
         return reserveSqlite(pool, table, idColumn);
     if (pool.next >= pool.ids.size()) {
-        if (pool.sequence.isEmpty()) {
-            pool.sequence = Sql::scalar(m_db, QStringLiteral("Select pg_get_serial_sequence(?, ?)"),
-                                        {table.toLower(), idColumn.toLower()}).toString();
-            if (pool.sequence.isEmpty())
-                throw AppError(ErrorNumber::Database,
-                               QStringLiteral("The column %1.%2 takes no ids from a sequence.").arg(table, idColumn));
-        }
         // Blocks grow so that a small import leaves few ids unused and a large one asks rarely.
         QSqlQuery q = Sql::exec(m_db, QStringLiteral("Select nextval(?::regclass) From generate_series(1, %1)").arg(pool.block),
                                 {pool.sequence});
@@ -99,7 +114,9 @@ QStringList RowBatches::columnNames(const Shape &shape) const
 QString RowBatches::batchText(const Shape &shape)
 {
     QHash<QString, QString> types;
-    QSqlQuery q = Sql::exec(m_db, QStringLiteral("Select attname, format_type(atttypid, atttypmod) From pg_attribute "
+    // The type without its length: a cast to varchar(n) would cut a longer text short, where the
+    // insert refuses it.
+    QSqlQuery q = Sql::exec(m_db, QStringLiteral("Select attname, format_type(atttypid, Null) From pg_attribute "
                                                  "Where attrelid = ?::regclass And attnum > 0 And Not attisdropped"),
                             {shape.table.toLower()});
     while (q.next())
@@ -193,6 +210,8 @@ void RowBatches::writeBatch(Shape &shape, qsizetype from, qsizetype rows)
 
 void RowBatches::flush()
 {
+    failedContext.clear();
+    failedTable.clear();
     for (Shape &shape : m_shapes)
         if (!shape.ids.isEmpty())
             flush(shape);
@@ -254,20 +273,56 @@ void RowBatches::insertRow(Shape &shape, qsizetype row)
     q.finish();
     if (own)
         own->rollback();
-    rowFailed(shape, row, e);
+    rowFailed(shape.table, origin, e);
 }
 
-void RowBatches::rowFailed(const Shape &shape, qsizetype row, const AppError &e)
+void RowBatches::rowFailed(const QString &table, const Origin &origin, const AppError &e)
 {
-    const Origin &origin = shape.origins.at(row);
     if (origin.onFailure == OnFailure::Skipped) {
         if (m_skipped.count++ == 0)
-            m_skipped.first = shape.table + QStringLiteral(": ") + e.description;
+            m_skipped.first = table + QStringLiteral(": ") + e.description;
         return;
     }
     failedContext = origin.context;
-    failedTable = shape.table;
+    failedTable = table;
     throw e;
+}
+
+// Without a right on the sequence: one insert now, the id from the column's default.
+int RowBatches::insertNow(Shape &shape, const Values &values, const Origin &origin)
+{
+    std::optional<Sql::Savepoint> own;
+    if (origin.onFailure != OnFailure::EndsRun)
+        own.emplace(m_db, QStringLiteral("import_row"));
+    QSqlQuery &q = shape.now;
+    bool ok = shape.nowPrepared;
+    if (!ok) {
+        QStringList marks;
+        for (qsizetype c = 0; c < shape.columns.size(); ++c)
+            marks << QStringLiteral("?");
+        q = QSqlQuery(m_db);
+        ok = shape.nowPrepared = q.prepare(QStringLiteral("Insert Into %1 (%2) Values (%3) Returning %4")
+                                               .arg(shape.table, columnNames(shape).mid(1).join(QLatin1Char(',')),
+                                                    marks.join(QLatin1Char(',')), shape.idColumn));
+    }
+    if (ok) {
+        for (qsizetype c = 0; c < values.size(); ++c)
+            q.bindValue(int(c), values.at(c).second);
+        ok = q.exec() && q.next();
+    }
+    if (ok) {
+        const int id = q.value(0).toInt();
+        q.finish();
+        if (own)
+            own->release();
+        return id;
+    }
+    const AppError e = Sql::failure(q);
+    q.finish();
+    if (own)
+        own->rollback();
+    rowFailed(shape.table, origin, e);
+    return 0;
 }
 
 RowBatches::Skipped RowBatches::takeSkipped()

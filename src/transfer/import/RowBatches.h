@@ -82,8 +82,12 @@ private:
         QSqlQuery batch, oneRow; // prepared on first use (PostgreSQL)
         bool batchPrepared = false, rowPrepared = false;
         sqlite3_stmt *sqliteBatch = nullptr, *sqliteRow = nullptr; // SQLite
+        QSqlQuery now; // a row written at once, its id from the column's default
+        bool nowPrepared = false;
     };
     struct Pool {
+        bool checked = false;
+        bool reserving = false; // PostgreSQL: the login may take ids from the sequence itself
         QString sequence;
         QList<int> ids;
         qsizetype next = 0;
@@ -91,12 +95,17 @@ private:
         int last = -1; // SQLite: the last id handed out; -1 before the first
     };
 
+    bool canReserve(const QString &table, const QString &idColumn);
     int reserve(const QString &table, const QString &idColumn);
+    int insertNow(Shape &shape, const Values &values, const Origin &origin);
     int reserveSqlite(Pool &pool, const QString &table, const QString &idColumn);
     void flush(Shape &shape);
     void insertRow(Shape &shape, qsizetype row);
     // A row that failed by itself: counted when skippable, otherwise thrown with its origin.
-    void rowFailed(const Shape &shape, qsizetype row, const AppError &e);
+    void rowFailed(const QString &table, const Origin &origin, const AppError &e);
+    // SQLite undoes a whole transaction on some failures (a full disk among them): nothing may
+    // be written after it, or a failed run would leave half its rows.
+    void checkTransaction(const QString &table, const Origin &origin, const AppError &failure);
     // SQLite: writes rows [from, from + rows) in one statement; false when SQLite refused it.
     bool writeSqlite(Shape &shape, qsizetype from, qsizetype rows);
     void insertRowSqlite(Shape &shape, qsizetype row);

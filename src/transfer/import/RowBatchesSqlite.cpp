@@ -12,7 +12,7 @@ int RowBatches::reserveSqlite(Pool &pool, const QString &table, const QString &i
         // Explicit ids below the autoincrement mark would reuse ids of deleted rows.
         int mark = 0;
         if (Sql::scalar(m_db, QStringLiteral("Select count(*) From sqlite_master Where name = 'sqlite_sequence'")).toInt() > 0)
-            mark = Sql::scalar(m_db, QStringLiteral("Select seq From sqlite_sequence Where name = ?"), {table}).toInt();
+            mark = Sql::scalar(m_db, QStringLiteral("Select seq From sqlite_sequence Where name = ? Collate NoCase"), {table}).toInt();
         const int largest = Sql::scalar(m_db, QStringLiteral("Select Max(%1) From %2").arg(idColumn, table)).toInt();
         pool.last = std::max(mark, largest);
     }
@@ -66,20 +66,24 @@ bool RowBatches::writeSqlite(Shape &shape, qsizetype from, qsizetype rows)
     }
     // A statement that fails is undone as a whole: none of its rows stays.
     const bool written = bound && sqlite3_step(st) == SQLITE_DONE;
+    const AppError failure = written ? AppError(0, {}) : sqliteFailure(sqlite3_reset(st));
     sqlite3_reset(st);
     sqlite3_clear_bindings(st);
     if (!full)
         sqlite3_finalize(st);
+    if (!written)
+        checkTransaction(shape.table, shape.origins.at(from), failure);
     return written;
 }
 
 void RowBatches::insertRowSqlite(Shape &shape, qsizetype row)
 {
+    const Origin &origin = shape.origins.at(row);
     if (!shape.sqliteRow)
         shape.sqliteRow = prepareSqlite(shape, 1);
     sqlite3_stmt *st = shape.sqliteRow;
     if (!st)
-        return rowFailed(shape, row, sqliteFailure(sqlite3_errcode(m_sqlite)));
+        return rowFailed(shape.table, origin, sqliteFailure(sqlite3_errcode(m_sqlite)));
     const qsizetype width = shape.columns.size();
     int rc = sqlite3_bind_int64(st, 1, shape.ids.at(row));
     for (qsizetype c = 0; c < width && rc == SQLITE_OK; ++c)
@@ -93,7 +97,17 @@ void RowBatches::insertRowSqlite(Shape &shape, qsizetype row)
     const AppError e = sqliteFailure(code);
     sqlite3_reset(st);
     sqlite3_clear_bindings(st);
-    rowFailed(shape, row, e);
+    checkTransaction(shape.table, origin, e);
+    rowFailed(shape.table, origin, e);
+}
+
+void RowBatches::checkTransaction(const QString &table, const Origin &origin, const AppError &failure)
+{
+    if (!sqlite3_get_autocommit(m_sqlite))
+        return;
+    failedContext = origin.context;
+    failedTable = table;
+    throw failure;
 }
 
 void RowBatches::finalizeSqlite()
