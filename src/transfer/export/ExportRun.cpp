@@ -42,6 +42,7 @@ ExportRun::ExportRun(RepositorySession &session, ExportOptions options, Transfer
 ExportRun::~ExportRun()
 {
     m_writer.reset();
+    m_childCopies.clear();
     m_package = QSqlDatabase();
     PackageFile::close(m_packageConnection);
 }
@@ -141,6 +142,7 @@ void ExportRun::run()
 void ExportRun::closePackage()
 {
     m_writer.reset();
+    m_childCopies.clear();
     if (m_package.isOpen() && m_package.driver()->hasFeature(QSqlDriver::Transactions))
         m_package.rollback(); // nothing once committed; an unfinished package is thrown away
     m_package = QSqlDatabase();
@@ -150,6 +152,7 @@ void ExportRun::closePackage()
 void ExportRun::commitPackage()
 {
     m_writer.reset();
+    m_childCopies.clear();
     if (!m_package.commit())
         throw AppError(ErrorNumber::Database,
                        QStringLiteral("The package could not be completed: ") + m_package.lastError().databaseText(),
@@ -313,9 +316,34 @@ bool ExportRun::bulkCopy(const QString &sql)
 
 void ExportRun::copyReportChildren(const QList<int> &reportIds)
 {
+    // The chunk's ids go to a table of their own, so the statements are the same for every chunk
+    // and are prepared once.
+    if (m_childCopies.empty()) {
+        Sql::exec(m_package, QStringLiteral("Create Temp Table velmora_chunk (IdReport Integer Primary Key)"));
+        for (const QString &text : childCopyStatements()) {
+            QSqlQuery q(m_package);
+            if (!q.prepare(text))
+                throw Sql::failure(q);
+            m_childCopies.push_back(std::move(q));
+        }
+    }
+    Sql::exec(m_package, QStringLiteral("Delete From temp.velmora_chunk"));
+    QStringList ids;
+    for (int id : reportIds)
+        ids << QString::number(id);
+    Sql::exec(m_package, QStringLiteral("Insert Or Ignore Into temp.velmora_chunk Select value From json_each(?)"),
+              {QStringLiteral("[") + ids.join(QLatin1Char(',')) + QLatin1Char(']')});
+    for (QSqlQuery &q : m_childCopies)
+        if (!q.exec())
+            throw Sql::failure(q);
+}
+
+QStringList ExportRun::childCopyStatements()
+{
     // The same rules as row by row: the first settings row and the first sort row of a report,
     // every column; a null text becomes "", a null number its default.
-    const QString in = Sql::idList(reportIds);
+    QStringList statements;
+    const QString in = QStringLiteral("In (Select IdReport From temp.velmora_chunk)");
     auto textOf = [&](const QString &table, const QString &column) {
         const QString c = sourceColumn(table, column, QStringLiteral("''"));
         return c == QLatin1String("''") ? c : QStringLiteral("Coalesce(Cast(s.%1 As Text), '')").arg(column);
@@ -324,7 +352,7 @@ void ExportRun::copyReportChildren(const QList<int> &reportIds)
         return sourceColumn(table, column, QString::number(fallback));
     };
     const QString settings = QStringLiteral("ZAT_ExcelSheetSettings");
-    Sql::exec(m_package,
+    statements << (
               QStringLiteral("Insert Into main.ZAT_ExcelSheetSettings (IdSetting, IdReport, SheetName, ShowGridLines, "
                              "ShowToolTips, ShowAutoFilters, FontName, FontSize, ReportTitle, FreezPanel, GroupCols) "
                              "Select %1, %2, %3, %4, %5, %6, %7, %8, %9, %10, %11 "
@@ -337,7 +365,7 @@ void ExportRun::copyReportChildren(const QList<int> &reportIds)
                        textOf(settings, "FontName"), numberOf(settings, "FontSize", 8), textOf(settings, "ReportTitle"))
                   .arg(textOf(settings, "FreezPanel"), textOf(settings, "GroupCols"), in));
     const QString cols = QStringLiteral("ZAT_ReportCols");
-    Sql::exec(m_package,
+    statements << (
               QStringLiteral("Insert Into main.ZAT_ReportCols (IdReportCol, IdReport, Name, Type, Width, Hide, AutoSum) "
                              "Select %1, %2, %3, %4, %5, %6, %7 From velmora_src.ZAT_ReportCols s "
                              "Where s.IdReport %8 Order By s.IdReport, s.IdReportCol")
@@ -345,7 +373,7 @@ void ExportRun::copyReportChildren(const QList<int> &reportIds)
                        numberOf(cols, "Type"), numberOf(cols, "Width"), numberOf(cols, "Hide"),
                        numberOf(cols, "AutoSum"), in));
     const QString sort = QStringLiteral("ZAT_Sort");
-    Sql::exec(m_package,
+    statements << (
               QStringLiteral("Insert Into main.ZAT_Sort (IdSort, ItemType, IdItem, SortNr) "
                              "Select %1, 'e', %2, %3 From velmora_src.ZAT_Sort s Where s.IdSort In "
                              "(Select Min(IdSort) From velmora_src.ZAT_Sort Where ItemType = 'e' And IdItem %4 "
@@ -354,14 +382,14 @@ void ExportRun::copyReportChildren(const QList<int> &reportIds)
     // The first link of a report, and the view of its first link that names one of the views its
     // chunk's links name (a link without a view counts as view 0); each view once per package.
     const QString links = QStringLiteral("ZAT_ReportDS");
-    Sql::exec(m_package,
+    statements << (
               QStringLiteral("Insert Into main.ZAT_ReportDS (IdReportDS, IdReport, IdSQLView, IdDataSource) "
                              "Select %1, %2, %3, %4 From velmora_src.ZAT_ReportDS s Where s.IdReportDS In "
                              "(Select Min(IdReportDS) From velmora_src.ZAT_ReportDS Where IdReport %5 Group By IdReport)")
                   .arg(numberOf(links, "IdReportDS"), numberOf(links, "IdReport"), numberOf(links, "IdSQLView"),
                        numberOf(links, "IdDataSource"), in));
     const QString views = QStringLiteral("ZAT_SQLViews");
-    Sql::exec(m_package,
+    statements << (
               QStringLiteral("Insert Into main.ZAT_SQLViews (IdSQLView, strSQLView, Description) "
                              "Select s.IdSQLView, %1, %2 From velmora_src.ZAT_SQLViews s "
                              "Where s.IdSQLView In (Select (Select Coalesce(l.IdSQLView, 0) From velmora_src.ZAT_ReportDS l "
@@ -372,6 +400,7 @@ void ExportRun::copyReportChildren(const QList<int> &reportIds)
                              "From (Select Distinct IdReport From velmora_src.ZAT_ReportDS Where IdReport %3) r) "
                              "And s.IdSQLView Not In (Select IdSQLView From main.ZAT_SQLViews)")
                   .arg(textOf(views, "strSQLView"), textOf(views, "Description"), in));
+    return statements;
 }
 
 void ExportRun::exportReport(int R, const Row *report)
@@ -475,13 +504,21 @@ void ExportRun::copyCategoryChain(int C)
 {
     // Stops at a category already handled (its ancestors were handled with it) and at the root;
     // the handled set also ends a parent loop.
+    if (!m_categoryRowsRead) { // read once: one statement per folder cost more than the rows
+        m_categoryRowsRead = true;
+        for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_Category Order By IdCateg")))
+            if (!m_categoryRows.contains(id(r, "IdCateg")))
+                m_categoryRows.insert(id(r, "IdCateg"), r);
+        for (const Row &r : rows(m_repo, QStringLiteral("Select * From ZAT_Sort Where ItemType = 'c' Order By IdSort")))
+            if (!m_categorySortRows.contains(id(r, "IdItem")))
+                m_categorySortRows.insert(id(r, "IdItem"), r);
+    }
     while (!m_chainDone.contains(C)) {
         m_chainDone.insert(C);
         int parent = 0;
-        const QList<Row> category =
-            rows(m_repo, QStringLiteral("Select * From ZAT_Category Where IdCateg = %1").arg(C));
-        if (!category.isEmpty() && !m_categories.contains(C)) {
-            const Row &r = category.first();
+        const auto category = m_categoryRows.constFind(C);
+        if (category != m_categoryRows.constEnd() && !m_categories.contains(C)) {
+            const Row &r = *category;
             m_writer->append("ZAT_Category",
                              {{"IdCateg", C},
                               {"Name", text(r, "Name")},
@@ -492,14 +529,13 @@ void ExportRun::copyCategoryChain(int C)
             m_categories.insert(C);
             parent = id(r, "IdParent");
         }
-        const QList<Row> sort = rows(
-            m_repo, QStringLiteral("Select * From ZAT_Sort Where ItemType = 'c' And IdItem = %1 Order By IdSort").arg(C));
-        if (!sort.isEmpty() && !m_categorySorts.contains(C)) {
+        const auto sort = m_categorySortRows.constFind(C);
+        if (sort != m_categorySortRows.constEnd() && !m_categorySorts.contains(C)) {
             m_writer->append("ZAT_Sort",
-                             {{"IdSort", value(sort.first(), "IdSort")},
+                             {{"IdSort", value(*sort, "IdSort")},
                               {"ItemType", QStringLiteral("c")},
                               {"IdItem", C},
-                              {"SortNr", number(sort.first(), "SortNr")}});
+                              {"SortNr", number(*sort, "SortNr")}});
             m_categorySorts.insert(C);
         }
         if (parent < 2)

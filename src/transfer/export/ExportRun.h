@@ -15,6 +15,7 @@
 #include <QVariant>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class RepositorySession;
 class TransferProgress;
@@ -68,6 +69,7 @@ private:
     bool attachRepository();
     QString sourceColumn(const QString &table, const QString &column, const QString &fallback);
     void copyReportChildren(const QList<int> &reportIds);
+    QStringList childCopyStatements();
     bool bulkCopy(const QString &sql);
     bool sourceHasTable(const QString &table);
     void exportMacros();
@@ -105,6 +107,10 @@ private:
     // An SQLite repository attached to the package connection: bulk child rows move set-based.
     bool m_setBased = false;
     QHash<QString, QStringList> m_sourceColumns; // table -> its columns in the repository
+    std::vector<QSqlQuery> m_childCopies; // prepared on the first chunk, for every chunk
+    // Folders and their "c" sort rows (the first of each), read on the first folder exported.
+    QHash<int, ExportRows::Row> m_categoryRows, m_categorySortRows;
+    bool m_categoryRowsRead = false;
 
     // Rows of the current chunk of reports, by IdReport.
     QHash<int, ExportRows::Row> m_settings, m_sort;
