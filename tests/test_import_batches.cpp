@@ -52,6 +52,7 @@ QString buildPackage(const QString &name)
                              {"Modified", QStringLiteral("2024-03-%1 10:20:30").arg(1 + i % 28, 2, 10, QLatin1Char('0'))},
                              {"Description", i % 5 == 0 ? QVariant() : QVariant(awkward)}, {"IdCateg", 1},
                              {"IsDeleted", 0}, {"ShowDeleted", 0}, {"DelExSheet", 0}, {"DestinationFileAtRuntime", 0},
+                             {"SyncronizeCode", QStringLiteral("%1").arg(i + 1, 50, 10, QLatin1Char('0'))},
                              {"IdExtension", i % 3 == 0 ? QVariant() : QVariant(i % 3)}});
         p.row("ZAT_ExcelSheetSettings", {{"IdSetting", 20000 + i}, {"IdReport", id}, {"SheetName", awkward},
                                          {"FontName", "Arial"}, {"FontSize", 8.25 + i % 4}, {"ReportTitle", reportName(i)}});
@@ -218,18 +219,31 @@ private Q_SLOTS:
                  qPrintable(warnings[0]));
     }
 
-    // Two administrators importing into one repository at the same moment: both runs finish,
-    // neither takes ids the other holds, and every report keeps its own children.
-    void twoImportsAtOnce_data() { TestDb::addBackends(); }
+    // Two administrators importing the same package into one repository at the same moment end
+    // as if one had followed the other: each report's code once, data sources, macros and roles
+    // once, every report with its own children; with --sync-all the second run overwrites.
+    void twoImportsAtOnce_data()
+    {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<bool>("syncAll");
+        for (const QString backend : {"sqlite", "postgres"}) {
+            QTest::newRow(qPrintable(backend + ": add")) << backend << false;
+            QTest::newRow(qPrintable(backend + ": sync-all")) << backend << true;
+        }
+    }
     void twoImportsAtOnce()
     {
         QFETCH(QString, backend);
+        QFETCH(bool, syncAll);
         RepositorySession s;
         TestDb::freshRepository(s, backend);
         QSqlDatabase db = s.Connection();
         const QString repo = Sql::isPostgres(db) ? ReportFixtures::postgresUri(db) : s.DatabasePath();
         const QString tool = qEnvironmentVariable("VELMORA_TEST_BINARY_DIR") + QStringLiteral("/apps/velmora-transfer");
-        const QStringList args{"import", "--repository", repo, "--package", m_package, "--category", "1", "--all-reports"};
+        QStringList args{"import", "--repository", repo, "--package", m_package, "--category", "1", "--all-reports",
+                         "--data-sources-for-reports", "--roles"};
+        if (syncAll)
+            args << "--sync-all";
         QProcess first, second;
         first.start(tool, args);
         second.start(tool, args);
@@ -237,13 +251,18 @@ private Q_SLOTS:
         QVERIFY(second.waitForFinished(120000));
         QVERIFY2(first.exitCode() == 0, first.readAllStandardError().constData());
         QVERIFY2(second.exitCode() == 0, second.readAllStandardError().constData());
-        QCOMPARE(rowCount(db, "ZAT_Report"), 2 * Reports);
-        QCOMPARE(rowCount(db, "ZAT_ReportCols"), 2 * Reports * ColumnsEach);
+        const int copies = syncAll ? 1 : 2;
+        QCOMPARE(rowCount(db, "ZAT_Report"), copies * Reports);
+        QCOMPARE(rowCount(db, "ZAT_ReportCols"), copies * Reports * ColumnsEach);
+        QCOMPARE(Sql::scalar(db, "Select count(SyncronizeCode) From ZAT_Report").toInt(), Reports);
+        QCOMPARE(Sql::scalar(db, "Select count(Distinct SyncronizeCode) From ZAT_Report").toInt(), Reports);
         // Each column row sits under the report whose name it carries.
         QCOMPARE(Sql::scalar(db, "Select count(*) From ZAT_ReportCols c Join ZAT_Report r On r.IdReport = c.IdReport "
                                  "Where c.Name Like r.Name || ' col %'").toInt(),
-                 2 * Reports * ColumnsEach);
-        QCOMPARE(Sql::scalar(db, "Select count(Distinct IdSQLView) From ZAT_ReportDS").toInt(), 2 * Reports);
+                 copies * Reports * ColumnsEach);
+        QCOMPARE(rowCount(db, "ZAT_DataSource"), 1);
+        QCOMPARE(rowCount(db, "ZAT_Macros"), 1);
+        QCOMPARE(rowCount(db, "ZAT_Role", "Role = 'Readers'"), 1);
     }
 
     // A login with rights on the tables only (normal with identity columns) cannot take ids from

@@ -183,6 +183,7 @@ static ImportPlan withOutcome(ImportPlan plan, const ImportRun &run)
     for (ImportPlan::Report &r : plan.reports) {
         if (run.reportMap.contains(r.packageId)) {
             r.destinationId = run.reportMap.value(r.packageId);
+            r.action = run.synchronised(r.packageId) ? QStringLiteral("overwrite") : QStringLiteral("add");
         } else if (held.contains(r.packageId)) {
             r.action = QStringLiteral("refused");
             r.reason = held.value(r.packageId);
@@ -264,9 +265,11 @@ static int runImport(const QMap<QString, QString> &opts, int category, const QLi
                 if (wanted.contains(id))
                     o.reportIds << id;
         }
+        // Every report with a code is paired: the run looks its partner up again once it holds the
+        // repository, so a partner another import added meanwhile is overwritten, not doubled.
         if (opts.contains("--sync-all"))
             for (const SyncCandidate &c : std::as_const(candidates))
-                if (c.partnerId != 0)
+                if (!c.code.isEmpty())
                     o.syncPairs.insert(c.idReport, c.code);
         for (int id : sync) {
             const SyncCandidate c = byId.value(id);
@@ -335,7 +338,7 @@ static int runImport(const QMap<QString, QString> &opts, int category, const QLi
     }
     QTextStream out(stdout);
     for (int id : o.reportIds) {
-        const bool synced = o.syncPairs.contains(id) && run.reportMap.contains(id);
+        const bool synced = run.synchronised(id);
         out << QStringLiteral("report %1 -> %2%3\t%4")
                    .arg(id)
                    .arg(run.reportMap.value(id))

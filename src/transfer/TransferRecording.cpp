@@ -230,7 +230,7 @@ void runImport(RepositorySession &session, ImportRun &run, const ImportOptions &
             const int destination = finished ? run.reportMap.value(id) : 0;
             const QString action = !finished             ? QStringLiteral("not imported")
                                    : destination == 0    ? QStringLiteral("left unchanged")
-                                   : options.syncPairs.contains(id) ? QStringLiteral("overwrite")
+                                   : run.synchronised(id) ? QStringLiteral("overwrite")
                                                                     : QStringLiteral("add");
             r.lines << TransferLog::Line{id, row.code, row.name, destination, action};
         }

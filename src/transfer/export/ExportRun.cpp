@@ -12,6 +12,8 @@
 #include <QDate>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QThread>
 #include <QSqlDriver>
 #include <algorithm>
@@ -43,6 +45,7 @@ ExportRun::~ExportRun()
 {
     m_writer.reset();
     m_childCopies.clear();
+    m_reportCopy.clear();
     m_package = QSqlDatabase();
     PackageFile::close(m_packageConnection);
 }
@@ -143,6 +146,7 @@ void ExportRun::closePackage()
 {
     m_writer.reset();
     m_childCopies.clear();
+    m_reportCopy.clear();
     if (m_package.isOpen() && m_package.driver()->hasFeature(QSqlDriver::Transactions))
         m_package.rollback(); // nothing once committed; an unfinished package is thrown away
     m_package = QSqlDatabase();
@@ -153,6 +157,7 @@ void ExportRun::commitPackage()
 {
     m_writer.reset();
     m_childCopies.clear();
+    m_reportCopy.clear();
     if (!m_package.commit())
         throw AppError(ErrorNumber::Database,
                        QStringLiteral("The package could not be completed: ") + m_package.lastError().databaseText(),
@@ -244,6 +249,8 @@ void ExportRun::exportReports()
             missing += text(r, "SyncronizeCode").toString().isEmpty() ? 1 : 0;
         m_freshCodes = GenerateSyncronizeCodes(m_repo, missing, &m_newCodes, codeDraw);
         qsizetype done = 0;
+        m_bulkReports = bulk;
+        m_reportRows = QJsonArray();
         try {
             for (int reportId : chunk) {
                 setProgress(++m);
@@ -253,13 +260,18 @@ void ExportRun::exportReports()
             }
         } catch (...) {
             // The reports handled before the failure keep their rows, as they would row by row.
-            if (bulk && done > 0)
+            if (bulk && done > 0) {
+                copyReportRows();
                 copyReportChildren(chunk.first(done));
+            }
             throw;
         }
-        if (bulk)
+        if (bulk) {
+            copyReportRows();
             copyReportChildren(chunk);
+        }
     }
+    m_bulkReports = false;
 }
 
 bool ExportRun::attachRepository()
@@ -312,6 +324,48 @@ bool ExportRun::bulkCopy(const QString &sql)
     } catch (const AppError &) {
         return false;
     }
+}
+
+// The chunk's report rows, copied from the repository as their children are; what the run
+// decides for each (folder, code, a date put in the stored form) comes in a table of its own.
+void ExportRun::copyReportRows()
+{
+    if (m_reportRows.isEmpty())
+        return;
+    if (!m_reportCopyPrepared) {
+        Sql::exec(m_package, QStringLiteral("Create Temp Table velmora_report (IdReport Integer Primary Key, IdCateg, "
+                                            "Code, Modified)"));
+        const QString report = QStringLiteral("ZAT_Report");
+        const auto textOf = [&](const QString &column) {
+            const QString c = sourceColumn(report, column, QStringLiteral("''"));
+            return c == QLatin1String("''") ? c : QStringLiteral("Coalesce(Cast(s.%1 As Text), '')").arg(column);
+        };
+        const auto numberOf = [&](const QString &column) { return sourceColumn(report, column, QStringLiteral("0")); };
+        const QStringList texts{
+            QStringLiteral("Delete From temp.velmora_report"),
+            QStringLiteral("Insert Or Ignore Into temp.velmora_report Select value->>0, value->>1, value->>2, value->>3 "
+                           "From json_each(?)"),
+            QStringLiteral("Insert Into main.ZAT_Report (IdReport, Name, FilePath, Version, Modified, Description, IdCateg, "
+                           "Macro, IsDeleted, ShowDeleted, DelExSheet, DestinationFileAtRuntime, SyncronizeCode) "
+                           "Select s.IdReport, %1, %2, %3, c.Modified, %4, c.IdCateg, %5, %6, %7, %8, %9, c.Code "
+                           "From velmora_src.ZAT_Report s Join temp.velmora_report c On c.IdReport = s.IdReport")
+                .arg(textOf(QStringLiteral("Name")), textOf(QStringLiteral("FilePath")), textOf(QStringLiteral("Version")),
+                     textOf(QStringLiteral("Description")), textOf(QStringLiteral("Macro")),
+                     numberOf(QStringLiteral("IsDeleted")), numberOf(QStringLiteral("ShowDeleted")),
+                     numberOf(QStringLiteral("DelExSheet")), numberOf(QStringLiteral("DestinationFileAtRuntime")))};
+        for (const QString &text : texts) {
+            QSqlQuery q(m_package);
+            if (!q.prepare(text))
+                throw Sql::failure(q);
+            m_reportCopy.push_back(std::move(q));
+        }
+        m_reportCopyPrepared = true;
+    }
+    m_reportCopy[1].bindValue(0, QString::fromUtf8(QJsonDocument(m_reportRows).toJson(QJsonDocument::Compact)));
+    m_reportRows = QJsonArray();
+    for (QSqlQuery &q : m_reportCopy)
+        if (!q.exec())
+            throw Sql::failure(q);
 }
 
 void ExportRun::copyReportChildren(const QList<int> &reportIds)
@@ -421,20 +475,25 @@ void ExportRun::exportReport(int R, const Row *report)
         if (newCode)
             code = m_freshCodes.isEmpty() ? GenerateSyncronizeCode(m_repo, &m_newCodes, codeDraw)
                                           : m_freshCodes.takeFirst();
-        m_writer->append("ZAT_Report",
-                         {{"IdReport", value(r, "IdReport")},
-                          {"Name", text(r, "Name")},
-                          {"FilePath", text(r, "FilePath")},
-                          {"Version", text(r, "Version")},
-                          {"Modified", modifiedValue(value(r, "Modified"))},
-                          {"Description", text(r, "Description")},
-                          {"IdCateg", category},
-                          {"Macro", text(r, "Macro")},
-                          {"IsDeleted", number(r, "IsDeleted")},
-                          {"ShowDeleted", number(r, "ShowDeleted")},
-                          {"DelExSheet", number(r, "DelExSheet")},
-                          {"DestinationFileAtRuntime", number(r, "DestinationFileAtRuntime")},
-                          {"SyncronizeCode", code}});
+        if (m_bulkReports) { // written with the chunk's children
+            m_reportRows.append(QJsonArray{QJsonValue::fromVariant(value(r, "IdReport")), QJsonValue::fromVariant(category),
+                                           code, QJsonValue::fromVariant(modifiedValue(value(r, "Modified")))});
+        } else {
+            m_writer->append("ZAT_Report",
+                             {{"IdReport", value(r, "IdReport")},
+                              {"Name", text(r, "Name")},
+                              {"FilePath", text(r, "FilePath")},
+                              {"Version", text(r, "Version")},
+                              {"Modified", modifiedValue(value(r, "Modified"))},
+                              {"Description", text(r, "Description")},
+                              {"IdCateg", category},
+                              {"Macro", text(r, "Macro")},
+                              {"IsDeleted", number(r, "IsDeleted")},
+                              {"ShowDeleted", number(r, "ShowDeleted")},
+                              {"DelExSheet", number(r, "DelExSheet")},
+                              {"DestinationFileAtRuntime", number(r, "DestinationFileAtRuntime")},
+                              {"SyncronizeCode", code}});
+        }
         m_reports.insert(R);
         if (newCode) {
             m_newCodes.insert(code);

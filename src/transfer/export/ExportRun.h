@@ -6,6 +6,7 @@
 #include "repository/PackageIdentity.h"
 
 #include <QHash>
+#include <QJsonArray>
 #include <QList>
 #include <QSet>
 #include <QSqlDatabase>
@@ -70,6 +71,7 @@ private:
     QString sourceColumn(const QString &table, const QString &column, const QString &fallback);
     void copyReportChildren(const QList<int> &reportIds);
     QStringList childCopyStatements();
+    void copyReportRows();
     bool bulkCopy(const QString &sql);
     bool sourceHasTable(const QString &table);
     void exportMacros();
@@ -108,6 +110,11 @@ private:
     bool m_setBased = false;
     QHash<QString, QStringList> m_sourceColumns; // table -> its columns in the repository
     std::vector<QSqlQuery> m_childCopies; // prepared on the first chunk, for every chunk
+    // With bulk copies, the chunk's report rows: [IdReport, IdCateg, code, Modified] each.
+    bool m_bulkReports = false;
+    QJsonArray m_reportRows;
+    std::vector<QSqlQuery> m_reportCopy;
+    bool m_reportCopyPrepared = false;
     // Folders and their "c" sort rows (the first of each), read on the first folder exported.
     QHash<int, ExportRows::Row> m_categoryRows, m_categorySortRows;
     bool m_categoryRowsRead = false;

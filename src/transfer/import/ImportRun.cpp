@@ -17,6 +17,9 @@
 // ---- the run
 
 namespace {
+// The server-wide key of the import's lock ("velmora" in ASCII).
+constexpr qint64 ImportLockKey = 0x76656c6d6f7261;
+
 // The run writes inside one transaction: committed when the run completes, rolled back when it
 // fails, so that a failed run leaves the repository exactly as it was. On PostgreSQL the macro
 // step's statements have savepoints of their own, so a row it skips does not end the transaction.
@@ -24,9 +27,19 @@ class RunTransaction {
 public:
     explicit RunTransaction(const QSqlDatabase &db) : m_db(db)
     {
-        // SQLite: the write lock from the start, as the new rows' ids follow the largest ones.
+        // One import at a time per repository, and from its start: what the run finds by name or
+        // code must not be added by another run meanwhile (on SQLite the new rows' ids also
+        // follow the largest ones). Two consoles importing at once wait for each other.
         if (Sql::isPostgres(m_db)) {
             m_active = m_db.transaction();
+            if (m_active) {
+                QSqlQuery lock(m_db);
+                if (!lock.exec(QStringLiteral("Select pg_advisory_xact_lock(%1)").arg(ImportLockKey))) {
+                    const QString why = lock.lastError().text();
+                    m_db.rollback();
+                    throw AppError(ErrorNumber::Database, QStringLiteral("The import could not begin a transaction: ") + why);
+                }
+            }
         } else {
             QSqlQuery begin(m_db);
             m_active = begin.exec(QStringLiteral("Begin Immediate"));
@@ -167,13 +180,12 @@ void ImportRun::run(const QSqlDatabase &package)
 
     chooseDataSources();
     validate();
+    RunTransaction transaction(m_db);
     {
         QSqlQuery q = Sql::exec(m_db, QStringLiteral("Select SyncronizeCode From ZAT_Report Where SyncronizeCode Is Not Null"));
         while (q.next())
             m_takenCodes.insert(q.value(0).toString().trimmed());
     }
-
-    RunTransaction transaction(m_db);
     m_batches = std::make_unique<RowBatches>(m_db);
     // Statements left open would keep the connection from closing after the run.
     struct Finalize {

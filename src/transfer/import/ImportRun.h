@@ -60,6 +60,9 @@ public:
     // Rows of the macro step that could not be stored or translated, and were left out.
     int skippedRows = 0;
     static QString heldText(const HeldReport &held);
+    // Whether the run overwrote the package report's partner (a pair whose partner was gone by
+    // the time the run held the repository came in as a new report).
+    bool synchronised(int packageId) const { return m_synced.contains(packageId); }
     // What the run took: the data sources and macros it imported (package ids).
     QList<int> dataSourcesUsed, macrosUsed;
 
