@@ -24,6 +24,8 @@ AppError failure(const QSqlQuery &q)
     QString text = err.databaseText().trimmed();
     if (text.isEmpty())
         text = err.text().trimmed();
+    // The server's text ends "\n(SQLSTATE)": one line, so a message and a history row stay one.
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
     bool ok = false;
     int code = err.nativeErrorCode().toInt(&ok);
     if (!ok || code == 0)
