@@ -110,7 +110,6 @@ const Table *table(const QString &name)
     return nullptr;
 }
 
-static QString ddlName(const QString &column);
 
 static const char UserKeyName[] = "UX_ZAT_UserApp_IdApp_User";
 
@@ -149,16 +148,11 @@ static QString sqlType(ColumnType type, bool pg)
     return QStringLiteral("text");
 }
 
-static QString ddlName(const QString &column)
-{
-    return column.compare(QLatin1String("User"), Qt::CaseInsensitive) == 0 ? Sql::userColumn() : column;
-}
-
 static void createTable(const QSqlDatabase &db, const Table &t, bool pg, const QString &ifNotExists)
 {
     QStringList cols;
     for (const Column &c : t.columns)
-        cols << ddlName(c.name) + QLatin1Char(' ') + sqlType(c.type, pg);
+        cols << Sql::columnName(c.name) + QLatin1Char(' ') + sqlType(c.type, pg);
     Sql::exec(db, QStringLiteral("Create Table %1%2 (%3)").arg(ifNotExists, t.name, cols.join(QStringLiteral(", "))));
     for (const QStringList &ix : t.indexes) {
         const QString name = QStringLiteral("IX_%1_%2").arg(t.name, ix.join(QLatin1Char('_')));
@@ -185,7 +179,7 @@ void create(const QSqlDatabase &db)
                 continue;
             QStringList cols;
             for (const QString &c : ix.columns)
-                cols << ddlName(c);
+                cols << Sql::columnName(c);
             Sql::exec(db, QStringLiteral("Create Unique Index %1 On %2 (%3)")
                               .arg(ix.name, ix.table, cols.join(QStringLiteral(", "))));
         }

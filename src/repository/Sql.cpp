@@ -61,7 +61,7 @@ QVariant scalar(const QSqlDatabase &db, const QString &sql, const QVariantList &
     return {};
 }
 
-static QString placeholders(int n)
+QString placeholders(int n)
 {
     QStringList marks;
     for (int i = 0; i < n; ++i)
@@ -69,7 +69,7 @@ static QString placeholders(int n)
     return marks.join(QLatin1Char(','));
 }
 
-static QString columnName(const QString &c)
+QString columnName(const QString &c)
 {
     return c.compare(QLatin1String("User"), Qt::CaseInsensitive) == 0 ? userColumn() : c;
 }

@@ -30,6 +30,11 @@ QSqlQuery exec(const QSqlDatabase &db, const QString &sql, const QVariantList &b
 // First column of the first row, or an invalid QVariant when there is no row.
 QVariant scalar(const QSqlDatabase &db, const QString &sql, const QVariantList &binds = {});
 
+// A column's name as a statement writes it (the reserved User quoted).
+QString columnName(const QString &column);
+// "?,?,?": n positional binds.
+QString placeholders(int n);
+
 using Values = QList<QPair<QString, QVariant>>;
 // INSERT ... RETURNING idColumn: the new id assigned by the database.
 int insert(const QSqlDatabase &db, const QString &table, const QString &idColumn, const Values &values);

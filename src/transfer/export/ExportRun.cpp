@@ -326,21 +326,43 @@ bool ExportRun::bulkCopy(const QString &sql)
     }
 }
 
+// A repository column as a bulk copy reads it, by the rules of the row-by-row path: a null
+// text becomes "", a null number its default.
+QString ExportRun::sourceText(const QString &table, const QString &column)
+{
+    const QString c = sourceColumn(table, column, QStringLiteral("''"));
+    return c == QLatin1String("''") ? c : QStringLiteral("Coalesce(Cast(s.%1 As Text), '')").arg(column);
+}
+
+QString ExportRun::sourceNumber(const QString &table, const QString &column, int fallback)
+{
+    return sourceColumn(table, column, QString::number(fallback));
+}
+
+std::vector<QSqlQuery> ExportRun::preparePackageStatements(const QStringList &texts)
+{
+    std::vector<QSqlQuery> prepared;
+    for (const QString &text : texts) {
+        QSqlQuery q(m_package);
+        if (!q.prepare(text))
+            throw Sql::failure(q);
+        prepared.push_back(std::move(q));
+    }
+    return prepared;
+}
+
 // The chunk's report rows, copied from the repository as their children are; what the run
 // decides for each (folder, code, a date put in the stored form) comes in a table of its own.
 void ExportRun::copyReportRows()
 {
     if (m_reportRows.isEmpty())
         return;
-    if (!m_reportCopyPrepared) {
+    if (m_reportCopy.empty()) {
         Sql::exec(m_package, QStringLiteral("Create Temp Table velmora_report (IdReport Integer Primary Key, IdCateg, "
                                             "Code, Modified)"));
         const QString report = QStringLiteral("ZAT_Report");
-        const auto textOf = [&](const QString &column) {
-            const QString c = sourceColumn(report, column, QStringLiteral("''"));
-            return c == QLatin1String("''") ? c : QStringLiteral("Coalesce(Cast(s.%1 As Text), '')").arg(column);
-        };
-        const auto numberOf = [&](const QString &column) { return sourceColumn(report, column, QStringLiteral("0")); };
+        const auto textOf = [&](const QString &column) { return sourceText(report, column); };
+        const auto numberOf = [&](const QString &column) { return sourceNumber(report, column); };
         const QStringList texts{
             QStringLiteral("Delete From temp.velmora_report"),
             QStringLiteral("Insert Or Ignore Into temp.velmora_report Select value->>0, value->>1, value->>2, value->>3 "
@@ -353,13 +375,7 @@ void ExportRun::copyReportRows()
                      textOf(QStringLiteral("Description")), textOf(QStringLiteral("Macro")),
                      numberOf(QStringLiteral("IsDeleted")), numberOf(QStringLiteral("ShowDeleted")),
                      numberOf(QStringLiteral("DelExSheet")), numberOf(QStringLiteral("DestinationFileAtRuntime")))};
-        for (const QString &text : texts) {
-            QSqlQuery q(m_package);
-            if (!q.prepare(text))
-                throw Sql::failure(q);
-            m_reportCopy.push_back(std::move(q));
-        }
-        m_reportCopyPrepared = true;
+        m_reportCopy = preparePackageStatements(texts);
     }
     m_reportCopy[1].bindValue(0, QString::fromUtf8(QJsonDocument(m_reportRows).toJson(QJsonDocument::Compact)));
     m_reportRows = QJsonArray();
@@ -374,12 +390,7 @@ void ExportRun::copyReportChildren(const QList<int> &reportIds)
     // and are prepared once.
     if (m_childCopies.empty()) {
         Sql::exec(m_package, QStringLiteral("Create Temp Table velmora_chunk (IdReport Integer Primary Key)"));
-        for (const QString &text : childCopyStatements()) {
-            QSqlQuery q(m_package);
-            if (!q.prepare(text))
-                throw Sql::failure(q);
-            m_childCopies.push_back(std::move(q));
-        }
+        m_childCopies = preparePackageStatements(childCopyStatements());
     }
     Sql::exec(m_package, QStringLiteral("Delete From temp.velmora_chunk"));
     QStringList ids;
@@ -398,12 +409,9 @@ QStringList ExportRun::childCopyStatements()
     // every column; a null text becomes "", a null number its default.
     QStringList statements;
     const QString in = QStringLiteral("In (Select IdReport From temp.velmora_chunk)");
-    auto textOf = [&](const QString &table, const QString &column) {
-        const QString c = sourceColumn(table, column, QStringLiteral("''"));
-        return c == QLatin1String("''") ? c : QStringLiteral("Coalesce(Cast(s.%1 As Text), '')").arg(column);
-    };
-    auto numberOf = [&](const QString &table, const QString &column, int fallback = 0) {
-        return sourceColumn(table, column, QString::number(fallback));
+    const auto textOf = [&](const QString &table, const QString &column) { return sourceText(table, column); };
+    const auto numberOf = [&](const QString &table, const QString &column, int fallback = 0) {
+        return sourceNumber(table, column, fallback);
     };
     const QString settings = QStringLiteral("ZAT_ExcelSheetSettings");
     statements << (

@@ -72,6 +72,9 @@ private:
     void copyReportChildren(const QList<int> &reportIds);
     QStringList childCopyStatements();
     void copyReportRows();
+    QString sourceText(const QString &table, const QString &column);
+    QString sourceNumber(const QString &table, const QString &column, int fallback = 0);
+    std::vector<QSqlQuery> preparePackageStatements(const QStringList &texts);
     bool bulkCopy(const QString &sql);
     bool sourceHasTable(const QString &table);
     void exportMacros();
@@ -113,8 +116,7 @@ private:
     // With bulk copies, the chunk's report rows: [IdReport, IdCateg, code, Modified] each.
     bool m_bulkReports = false;
     QJsonArray m_reportRows;
-    std::vector<QSqlQuery> m_reportCopy;
-    bool m_reportCopyPrepared = false;
+    std::vector<QSqlQuery> m_reportCopy; // prepared on the first chunk
     // Folders and their "c" sort rows (the first of each), read on the first folder exported.
     QHash<int, ExportRows::Row> m_categoryRows, m_categorySortRows;
     bool m_categoryRowsRead = false;

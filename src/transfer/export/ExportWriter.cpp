@@ -105,14 +105,11 @@ struct Writer::Impl {
 
     static QString insertText(const char *table, Fields values)
     {
-        QStringList names, marks;
-        for (const auto &v : values) {
-            const QString name = QString::fromLatin1(v.first);
-            names << (name.compare(QLatin1String("User"), Qt::CaseInsensitive) == 0 ? Sql::userColumn() : name);
-            marks << QStringLiteral("?");
-        }
+        QStringList names;
+        for (const auto &v : values)
+            names << Sql::columnName(QString::fromLatin1(v.first));
         return QStringLiteral("Insert Into %1 (%2) Values (%3)")
-            .arg(QString::fromLatin1(table), names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+            .arg(QString::fromLatin1(table), names.join(QLatin1Char(',')), Sql::placeholders(int(values.size())));
     }
 
     void bind(sqlite3_stmt *st, int i, const QVariant &v)

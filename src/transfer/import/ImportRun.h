@@ -109,6 +109,7 @@ private:
     // reads or updates (on PostgreSQL, where rows go in batches); flushRows() writes what waits.
     int queue(const QString &table, const QString &idColumn, const QList<QPair<QString, QVariant>> &values);
     void flushRows();
+    void nameQueuedFailure();
     // SQLite ends the whole transaction on some failures (a full disk among them).
     bool transactionLost() const;
     int addRaw(const QString &table, const QString &idColumn, const QList<QPair<QString, QVariant>> &values);

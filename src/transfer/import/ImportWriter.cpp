@@ -25,14 +25,12 @@ int ImportRun::add(const QString &table, const QString &idColumn, const QList<QP
         key += QLatin1Char(',') + v.first;
     auto it = m_inserts.find(key);
     if (it == m_inserts.end()) {
-        QStringList columns, marks;
-        for (const auto &v : values) {
-            columns << (v.first.compare(QLatin1String("User"), Qt::CaseInsensitive) == 0 ? Sql::userColumn() : v.first);
-            marks << QStringLiteral("?");
-        }
+        QStringList columns;
+        for (const auto &v : values)
+            columns << Sql::columnName(v.first);
         QSqlQuery q(m_db);
         if (!q.prepare(QStringLiteral("Insert Into %1 (%2) Values (%3) Returning %4")
-                           .arg(table, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')), idColumn)))
+                           .arg(table, columns.join(QLatin1Char(',')), Sql::placeholders(int(values.size())), idColumn)))
             return Sql::insert(m_db, table, idColumn, values); // reports the driver's error
         it = m_inserts.insert(key, q);
     }
@@ -67,8 +65,7 @@ int ImportRun::queue(const QString &table, const QString &idColumn, const QList<
     try {
         return m_batches->queue(table, idColumn, values, {m_context, onFailure});
     } catch (const AppError &) {
-        m_table = m_batches->failedTable;
-        m_failedContext = m_batches->failedContext;
+        nameQueuedFailure();
         throw;
     }
 }
@@ -82,10 +79,16 @@ void ImportRun::flushRows()
     try {
         m_batches->flush();
     } catch (const AppError &) {
-        m_table = m_batches->failedTable;
-        m_failedContext = m_batches->failedContext;
+        nameQueuedFailure();
         throw;
     }
+}
+
+// A queued row that failed is named by the step and table that queued it, not the current ones.
+void ImportRun::nameQueuedFailure()
+{
+    m_table = m_batches->failedTable;
+    m_failedContext = m_batches->failedContext;
 }
 
 void ImportRun::finalizeRaw()
@@ -117,11 +120,10 @@ int ImportRun::addRaw(const QString &table, const QString &idColumn, const QList
     }
     if (!found) {
         RawInsert shape;
-        QStringList columns, marks;
+        QStringList columns;
         for (const auto &v : values) {
             shape.columns << v.first;
-            columns << (v.first.compare(QLatin1String("User"), Qt::CaseInsensitive) == 0 ? Sql::userColumn() : v.first);
-            marks << QStringLiteral("?");
+            columns << Sql::columnName(v.first);
         }
         // An integer primary key is the row id: the new id is read back without Returning, which
         // makes SQLite gather the returned rows in a table of their own for every statement.
@@ -132,7 +134,7 @@ int ImportRun::addRaw(const QString &table, const QString &idColumn, const QList
                                                     nullptr, nullptr, &primaryKey, nullptr) == SQLITE_OK
             && primaryKey && declared && qstricmp(declared, "integer") == 0;
         QString text = QStringLiteral("Insert Into %1 (%2) Values (%3)")
-                           .arg(table, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+                           .arg(table, columns.join(QLatin1Char(',')), Sql::placeholders(int(values.size())));
         if (!shape.rowId)
             text += QStringLiteral(" Returning ") + idColumn;
         const QByteArray sql = text.toUtf8();

@@ -51,12 +51,12 @@ int RowBatches::queue(const QString &table, const QString &idColumn, const Value
     const int id = reserve(table, idColumn);
     Shape &shape = m_shapes[size_t(at)];
     shape.ids << id;
-    for (const auto &v : values)
+    for (const auto &v : values) {
         shape.values << v.second;
-    shape.origins << origin;
-    for (const auto &v : values)
         if (v.second.typeId() == QMetaType::QString)
             shape.bytes += static_cast<const QString *>(v.second.constData())->size();
+    }
+    shape.origins << origin;
     ++m_pending;
     if (shape.ids.size() >= maxRows() || shape.bytes >= MaxChars)
         flush(shape);
@@ -105,7 +105,7 @@ QStringList RowBatches::columnNames(const Shape &shape) const
 {
     QStringList names{shape.idColumn};
     for (const QString &c : shape.columns)
-        names << (c.compare(QLatin1String("User"), Qt::CaseInsensitive) == 0 ? Sql::userColumn() : c);
+        names << Sql::columnName(c);
     return names;
 }
 
@@ -248,13 +248,10 @@ void RowBatches::insertRow(Shape &shape, qsizetype row)
     QSqlQuery &q = shape.oneRow;
     bool ok = shape.rowPrepared;
     if (!ok) {
-        QStringList marks;
-        for (qsizetype c = 0; c <= shape.columns.size(); ++c)
-            marks << QStringLiteral("?");
         q = QSqlQuery(m_db);
         ok = shape.rowPrepared = q.prepare(QStringLiteral("Insert Into %1 (%2) Values (%3)")
                                                .arg(shape.table, columnNames(shape).join(QLatin1Char(',')),
-                                                    marks.join(QLatin1Char(','))));
+                                                    Sql::placeholders(int(shape.columns.size() + 1))));
     }
     if (ok) {
         const qsizetype width = shape.columns.size();
@@ -297,13 +294,10 @@ int RowBatches::insertNow(Shape &shape, const Values &values, const Origin &orig
     QSqlQuery &q = shape.now;
     bool ok = shape.nowPrepared;
     if (!ok) {
-        QStringList marks;
-        for (qsizetype c = 0; c < shape.columns.size(); ++c)
-            marks << QStringLiteral("?");
         q = QSqlQuery(m_db);
         ok = shape.nowPrepared = q.prepare(QStringLiteral("Insert Into %1 (%2) Values (%3) Returning %4")
                                                .arg(shape.table, columnNames(shape).mid(1).join(QLatin1Char(',')),
-                                                    marks.join(QLatin1Char(',')), shape.idColumn));
+                                                    Sql::placeholders(int(shape.columns.size())), shape.idColumn));
     }
     if (ok) {
         for (qsizetype c = 0; c < values.size(); ++c)

@@ -21,10 +21,7 @@ int RowBatches::reserveSqlite(Pool &pool, const QString &table, const QString &i
 
 sqlite3_stmt *RowBatches::prepareSqlite(const Shape &shape, qsizetype rows)
 {
-    QString row = QStringLiteral("(?");
-    for (qsizetype c = 0; c < shape.columns.size(); ++c)
-        row += QStringLiteral(",?");
-    row += QLatin1Char(')');
+    const QString row = QLatin1Char('(') + Sql::placeholders(int(shape.columns.size() + 1)) + QLatin1Char(')');
     QString text = QStringLiteral("Insert Into %1 (%2) Values ").arg(shape.table, columnNames(shape).join(QLatin1Char(',')));
     for (qsizetype r = 0; r < rows; ++r)
         text += (r > 0 ? QStringLiteral(",") : QString()) + row;
